@@ -1,0 +1,14 @@
+#ifndef WINDOW_API_H
+#define WINDOW_API_H
+
+/*
+ * The window-manager functions the tools call, under their Win32 names.
+ * This is the one place that knows which host it is built for.
+ */
+#ifdef _WIN32
+#include <windows.h>
+#else
+#error "no window-manager backend for this host"
+#endif
+
+#endif

@@ -1,0 +1,9 @@
+#ifndef TRANSLUCENCY_H
+#define TRANSLUCENCY_H
+
+#include "window_walk.h"
+
+/* Makes the window layered with target_spec's alpha if both its filters match. */
+void ApplyTranslucency(const WindowEntry *entry);
+
+#endif

@@ -1,0 +1,12 @@
+#!/bin/sh
+# Installs what is missing, builds every build with warnings as errors, and
+# runs every test: natively, and the Windows build under Wine on a virtual display.
+set -eu
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+for preset in native-ci windows-ci; do
+	cmake --preset "$preset"
+	cmake --build --preset "$preset" --parallel
+	ctest --preset "$preset"
+done

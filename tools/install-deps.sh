@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs what building and testing need on Debian 12, skipping what is there.
+set -eu
+
+packages="cmake make g++ libgtest-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb"
+
+missing=
+for package in $packages; do
+	dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+		missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+echo "installing:$missing"
+$sudo apt-get update -q
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing

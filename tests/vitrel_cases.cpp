@@ -104,7 +104,7 @@ static void CheckCase(const VitrelCase *c)
 	LONG styles_before[TEST_WINDOW_COUNT];
 	for (int window = 0; window < TEST_WINDOW_COUNT; window++)
 		styles_before[window] = GetWindowLongA(test_windows[window], GWL_EXSTYLE);
-	if (RunSibling("vitrel.exe", c->args, &run) != 0) {
+	if (RunSibling("vitrel.exe", c->args, NULL, &run) != 0) {
 		StopTestWindows();
 		Report(0, c->what, "vitrel.exe did not run");
 		return;

@@ -14,20 +14,14 @@ static HANDLE windows_ready;
 static PROCESS_INFORMATION notepad;
 static int passed, failed;
 
-struct OwnWindowSpec {
-	const char *class_name;
-	const char *title;
-	BOOL visible;
-	BOOL layered;
-};
-
-static const OwnWindowSpec own_windows[NOTEPAD] = {
+const TestWindowSpec test_window_specs[TEST_WINDOW_COUNT] = {
 	{"VtKiwiFrame", "Kiwi Report - Editor", TRUE, FALSE},
-	{"VtRichEdit20A", "Kiwi notes: a \"quoted\" word", TRUE, FALSE},
+	{"VtRichEdit20A", "Kiwi notes: a \"quoted\" word\t\x1b[31mred\x7f\nend", TRUE, FALSE},
 	{"VtKiwiFrame", "Hidden Kiwi", FALSE, FALSE},
 	{"VtEmptyTitle", "", TRUE, FALSE},
-	{"VtLongTitle", long_title, TRUE, FALSE},
+	{"Vt\x01LongTitle", long_title, TRUE, FALSE},
 	{"VtPreLayered", "Kiwi layered", TRUE, TRUE},
+	{"Notepad", "Untitled - Notepad", TRUE, FALSE},
 };
 
 static DWORD WINAPI OwnWindowsThread(LPVOID)
@@ -39,14 +33,14 @@ static DWORD WINAPI OwnWindowsThread(LPVOID)
 		WNDCLASSA window_class = {};
 		window_class.lpfnWndProc = DefWindowProcA;
 		window_class.hInstance = instance;
-		window_class.lpszClassName = own_windows[i].class_name;
+		window_class.lpszClassName = test_window_specs[i].class_name;
 		RegisterClassA(&window_class);
 
-		DWORD ex_style = own_windows[i].layered ? WS_EX_LAYERED : 0;
-		DWORD style = WS_OVERLAPPEDWINDOW | (own_windows[i].visible ? WS_VISIBLE : 0);
-		test_windows[i] = CreateWindowExA(ex_style, own_windows[i].class_name, own_windows[i].title,
+		DWORD ex_style = test_window_specs[i].layered ? WS_EX_LAYERED : 0;
+		DWORD style = WS_OVERLAPPEDWINDOW | (test_window_specs[i].visible ? WS_VISIBLE : 0);
+		test_windows[i] = CreateWindowExA(ex_style, test_window_specs[i].class_name, test_window_specs[i].title,
 			style, 40 * i, 30 * i, 320, 200, NULL, NULL, instance, NULL);
-		if (own_windows[i].layered)
+		if (test_window_specs[i].layered)
 			SetLayeredWindowAttributes(test_windows[i], 0, PRE_LAYERED_ALPHA, LWA_ALPHA);
 	}
 	/* Make sure the queue exists before the main thread may post WM_QUIT. */
@@ -210,7 +204,7 @@ static DWORD ReadAll(HANDLE pipe, char *buffer, DWORD capacity)
 	return length;
 }
 
-static int RunOnce(const char *path, char *command, ChildRun *run)
+static int RunOnce(const char *path, char *command, HANDLE output, ChildRun *run)
 {
 	SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
 	HANDLE out_read, out_write, err_read, err_write;
@@ -219,6 +213,12 @@ static int RunOnce(const char *path, char *command, ChildRun *run)
 
 	if (!CreatePipe(&out_read, &out_write, &inherit, 0) || !CreatePipe(&err_read, &err_write, &inherit, 0))
 		return 1;
+	if (output != NULL) {
+		CloseHandle(out_write);
+		if (!DuplicateHandle(GetCurrentProcess(), output, GetCurrentProcess(), &out_write, 0, TRUE,
+			DUPLICATE_SAME_ACCESS))
+			return 1;
+	}
 	SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
 	SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
 	startup.cb = sizeof startup;
@@ -246,7 +246,7 @@ static int RunOnce(const char *path, char *command, ChildRun *run)
 	return 0;
 }
 
-int RunSibling(const char *program, const char *const *args, ChildRun *run)
+int RunSibling(const char *program, const char *const *args, HANDLE output, ChildRun *run)
 {
 	static char path[MAX_PATH];
 	static char command[8192];
@@ -264,11 +264,11 @@ int RunSibling(const char *program, const char *const *args, ChildRun *run)
 	if (command_length >= sizeof command)
 		return 1;
 
-	if (RunOnce(path, command, run) != 0)
+	if (RunOnce(path, command, output, run) != 0)
 		return 1;
 	/* Wine's loader may die on the way out; that failure alone is run again. */
 	if (run->status == 127 && strstr(run->err, "Inconsistency detected by ld.so") != NULL)
-		return RunOnce(path, command, run);
+		return RunOnce(path, command, output, run);
 	return 0;
 }
 

@@ -6,10 +6,10 @@
 /* The test's own top-level windows, owned by a thread that keeps pumping messages. */
 enum TestWindowId {
 	KIWI_REPORT,     /* "VtKiwiFrame", "Kiwi Report - Editor" */
-	KIWI_RICHEDIT,   /* "VtRichEdit20A", "Kiwi notes: a \"quoted\" word" */
+	KIWI_RICHEDIT,   /* "VtRichEdit20A", "Kiwi notes: a \"quoted\" word" and control bytes */
 	KIWI_HIDDEN,     /* "VtKiwiFrame", "Hidden Kiwi", never shown */
 	EMPTY_TITLE,     /* "VtEmptyTitle", no title */
-	LONG_TITLE,      /* "VtLongTitle", 1023 'L's then "TAIL" */
+	LONG_TITLE,      /* "Vt\x01LongTitle", 1023 'L's then "TAIL" */
 	PRE_LAYERED,     /* "VtPreLayered", "Kiwi layered", created layered with alpha 77 */
 	NOTEPAD,         /* Wine's notepad.exe, "Notepad", "Untitled - Notepad" */
 	TEST_WINDOW_COUNT
@@ -22,6 +22,16 @@ enum {
 };
 
 extern HWND test_windows[TEST_WINDOW_COUNT];
+
+struct TestWindowSpec {
+	const char *class_name;
+	const char *title;
+	BOOL visible;
+	BOOL layered;
+};
+
+/* What each window was created with; notepad's are what it sets itself. */
+extern const TestWindowSpec test_window_specs[TEST_WINDOW_COUNT];
 
 /* The title of LONG_TITLE and the filters near it, built by StartTestWindows. */
 extern char l_1023[1024];   /* the first 1023 bytes of LONG_TITLE's title */
@@ -47,10 +57,11 @@ struct ChildRun {
 
 /*
  * Runs the program beside this test's own executable with the given
- * arguments (NULL-terminated), capturing both output streams.
+ * arguments (NULL-terminated), capturing standard error, and standard output
+ * too unless output names a handle to give the program instead.
  * Returns 0 when it ran to its end.
  */
-int RunSibling(const char *program, const char *const *args, ChildRun *run);
+int RunSibling(const char *program, const char *const *args, HANDLE output, ChildRun *run);
 
 /* Prints one TAP-like result line and counts it. */
 void Report(int ok, const char *what, const char *detail);

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds the Windows tools and shows them at work on a virtual display: Wine's
-# notepad before and after "vitrel -name Notepad -trans 128".
+# Builds the Windows tools and shows them at work on a virtual display: winlist
+# finding Wine's notepad, and notepad before and after "vitrel -name Notepad -trans 128".
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -21,6 +21,8 @@ until tests/wine-session.sh run "$session" "$bin/layered_state.exe" Notepad >/de
 	sleep 0.2
 done
 
+echo "$ winlist"
+tests/wine-session.sh run "$session" "$bin/winlist.exe" | tr -d '\r' | grep -A2 '^Window class:"Notepad"'
 echo "before:"
 tests/wine-session.sh run "$session" "$bin/layered_state.exe" Notepad
 echo "$ vitrel -name Notepad -trans 128"

@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#error "no window-manager backend for this host"
+#include "winapi.h"
 #endif
 
 #endif

@@ -1,0 +1,444 @@
+/*
+ * The window-manager interface over the X protocol, with xcb.
+ *
+ * A top-level window is a child of a screen's root (its frame, when a window
+ * manager reparented it) together with its client window, found as the X
+ * tools find it: the child itself if it has WM_STATE, else the first
+ * descendant that has, else the child itself. Its class name is WM_CLASS as
+ * "instance.class", its title _NET_WM_NAME or else WM_NAME, and its alpha the
+ * _NET_WM_WINDOW_OPACITY that compositors read.
+ *
+ * EnumWindows sends every request for a batch of windows before it reads the
+ * first reply, and the callback's GetClassNameA and GetWindowTextA take those
+ * replies, so a walk costs a few round trips per batch, not several per window.
+ * An X error on a window makes that window's read fail; only a display that
+ * cannot be reached ends the process.
+ */
+#include "winapi.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <xcb/xcb.h>
+
+enum {
+	BATCH_SIZE = 256,
+	/* Room for the windows one level of the client search looks at, for a whole batch. */
+	FRONTIER_CAPACITY = 4096,
+	SEARCH_DEPTH = 8,
+	/* A text of 1023 bytes and the byte after it, to tell whether the cut splits a character. */
+	TEXT_FETCH_LONGS = 256,
+	TEXT_FETCH_BYTES = 4 * TEXT_FETCH_LONGS,
+};
+
+enum AtomId { ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_OPACITY, ATOM_COUNT };
+
+static const char *const atom_names[ATOM_COUNT] = {
+	"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_WINDOW_OPACITY",
+};
+
+struct WindowRequests {
+	xcb_get_property_cookie_t wm_class;
+	xcb_get_property_cookie_t net_wm_name;
+	xcb_get_property_cookie_t wm_name;
+	BOOL class_pending;
+	BOOL names_pending;
+};
+
+struct Candidate {
+	int frame_index;
+	xcb_window_t window;
+};
+
+static xcb_connection_t *connection;
+static xcb_atom_t atoms[ATOM_COUNT];
+
+static xcb_window_t batch_frames[BATCH_SIZE];
+static xcb_window_t batch_clients[BATCH_SIZE];
+static WindowRequests batch_requests[BATCH_SIZE];
+static Candidate frontier[FRONTIER_CAPACITY];
+static Candidate next_frontier[FRONTIER_CAPACITY];
+static xcb_query_tree_cookie_t tree_cookies[FRONTIER_CAPACITY];
+static xcb_get_property_cookie_t state_cookies[FRONTIER_CAPACITY];
+
+/* The window whose callback runs now, whose text replies are on their way. */
+static HWND current_window;
+static WindowRequests *current_requests;
+
+/* What the last GetWindowLongA saw, for the SetWindowLongA that follows it. */
+static HWND style_window;
+static LONG style_value;
+
+static void Fail(const char *message)
+{
+	fputs(message, stderr);
+	exit(1);
+}
+
+/* A missing reply is the window's failure, unless the connection itself is gone. */
+static void CheckConnection(void)
+{
+	if (xcb_connection_has_error(connection))
+		Fail("Display connection lost.\n");
+}
+
+static void Connect(void)
+{
+	xcb_intern_atom_cookie_t cookies[ATOM_COUNT];
+
+	if (connection != NULL)
+		return;
+	connection = xcb_connect(NULL, NULL);
+	if (xcb_connection_has_error(connection))
+		Fail("Cannot open display.\n");
+	for (int i = 0; i < ATOM_COUNT; i++)
+		cookies[i] = xcb_intern_atom(connection, 0, (uint16_t)strlen(atom_names[i]), atom_names[i]);
+	for (int i = 0; i < ATOM_COUNT; i++) {
+		xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookies[i], NULL);
+		if (reply == NULL)
+			Fail("Display connection lost.\n");
+		atoms[i] = reply->atom;
+		free(reply);
+	}
+}
+
+static HWND MakeHandle(xcb_window_t frame, xcb_window_t client)
+{
+	return (HWND)frame << 32 | client;
+}
+
+static xcb_window_t FrameOf(HWND window)
+{
+	return (xcb_window_t)(window >> 32);
+}
+
+static xcb_window_t ClientOf(HWND window)
+{
+	return (xcb_window_t)window;
+}
+
+static xcb_get_property_cookie_t RequestText(xcb_window_t window, xcb_atom_t property)
+{
+	return xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, TEXT_FETCH_LONGS);
+}
+
+static void RequestTexts(xcb_window_t client, WindowRequests *requests)
+{
+	requests->wm_class = RequestText(client, XCB_ATOM_WM_CLASS);
+	requests->net_wm_name = RequestText(client, atoms[ATOM_NET_WM_NAME]);
+	requests->wm_name = RequestText(client, XCB_ATOM_WM_NAME);
+	requests->class_pending = TRUE;
+	requests->names_pending = TRUE;
+}
+
+static void DiscardTexts(WindowRequests *requests)
+{
+	if (requests->class_pending)
+		xcb_discard_reply(connection, requests->wm_class.sequence);
+	if (requests->names_pending) {
+		xcb_discard_reply(connection, requests->net_wm_name.sequence);
+		xcb_discard_reply(connection, requests->wm_name.sequence);
+	}
+	requests->class_pending = FALSE;
+	requests->names_pending = FALSE;
+}
+
+static xcb_get_property_reply_t *TakeProperty(xcb_get_property_cookie_t cookie)
+{
+	xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, NULL);
+
+	if (reply == NULL)
+		CheckConnection();
+	return reply;
+}
+
+static BOOL HasProperty(xcb_get_property_reply_t *reply)
+{
+	return reply != NULL && reply->type != XCB_ATOM_NONE;
+}
+
+/* Level by level through each unresolved frame's subtree, all frames of the batch at once. */
+static void SearchClients(int count)
+{
+	int frontier_length = 0;
+
+	for (int i = 0; i < count; i++) {
+		state_cookies[i] = xcb_get_property(connection, 0, batch_frames[i], atoms[ATOM_WM_STATE],
+			XCB_GET_PROPERTY_TYPE_ANY, 0, 0);
+	}
+	for (int i = 0; i < count; i++) {
+		xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
+		batch_clients[i] = HasProperty(state) ? batch_frames[i] : (xcb_window_t)XCB_WINDOW_NONE;
+		free(state);
+		if (batch_clients[i] == XCB_WINDOW_NONE)
+			frontier[frontier_length++] = Candidate{i, batch_frames[i]};
+	}
+
+	for (int depth = 0; depth < SEARCH_DEPTH && frontier_length > 0; depth++) {
+		int next_length = 0;
+
+		for (int i = 0; i < frontier_length; i++)
+			tree_cookies[i] = xcb_query_tree(connection, frontier[i].window);
+		for (int i = 0; i < frontier_length; i++) {
+			xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, tree_cookies[i], NULL);
+			if (tree == NULL) {
+				CheckConnection();
+				continue;
+			}
+			xcb_window_t *children = xcb_query_tree_children(tree);
+			int child_count = xcb_query_tree_children_length(tree);
+			for (int c = 0; c < child_count && next_length < FRONTIER_CAPACITY; c++)
+				next_frontier[next_length++] = Candidate{frontier[i].frame_index, children[c]};
+			free(tree);
+		}
+		for (int i = 0; i < next_length; i++) {
+			state_cookies[i] = xcb_get_property(connection, 0, next_frontier[i].window,
+				atoms[ATOM_WM_STATE], XCB_GET_PROPERTY_TYPE_ANY, 0, 0);
+		}
+		frontier_length = 0;
+		for (int i = 0; i < next_length; i++) {
+			xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
+			int frame_index = next_frontier[i].frame_index;
+			if (HasProperty(state) && batch_clients[frame_index] == XCB_WINDOW_NONE)
+				batch_clients[frame_index] = next_frontier[i].window;
+			free(state);
+		}
+		for (int i = 0; i < next_length; i++) {
+			if (batch_clients[next_frontier[i].frame_index] == XCB_WINDOW_NONE)
+				frontier[frontier_length++] = next_frontier[i];
+		}
+	}
+	for (int i = 0; i < count; i++) {
+		if (batch_clients[i] == XCB_WINDOW_NONE)
+			batch_clients[i] = batch_frames[i];
+	}
+}
+
+/* Returns FALSE when the callback asked to stop. */
+static BOOL WalkBatch(int count, WNDENUMPROC callback, LPARAM context)
+{
+	BOOL keep_going = TRUE;
+
+	SearchClients(count);
+	for (int i = 0; i < count; i++)
+		RequestTexts(batch_clients[i], &batch_requests[i]);
+	for (int i = 0; i < count; i++) {
+		if (keep_going) {
+			current_window = MakeHandle(batch_frames[i], batch_clients[i]);
+			current_requests = &batch_requests[i];
+			keep_going = callback(current_window, context);
+			current_requests = NULL;
+		}
+		DiscardTexts(&batch_requests[i]);
+	}
+	/* Errors of requests nobody waits for (a window gone mid-walk) queue up as events. */
+	for (xcb_generic_event_t *event; (event = xcb_poll_for_event(connection)) != NULL;)
+		free(event);
+	return keep_going;
+}
+
+BOOL EnumWindows(WNDENUMPROC callback, LPARAM context)
+{
+	BOOL keep_going = TRUE;
+
+	Connect();
+	xcb_screen_iterator_t screen = xcb_setup_roots_iterator(xcb_get_setup(connection));
+	for (; screen.rem > 0 && keep_going; xcb_screen_next(&screen)) {
+		xcb_query_tree_reply_t *tree =
+			xcb_query_tree_reply(connection, xcb_query_tree(connection, screen.data->root), NULL);
+		if (tree == NULL) {
+			CheckConnection();
+			continue;
+		}
+		xcb_window_t *children = xcb_query_tree_children(tree);
+		/* The server lists children bottom first; the walk goes topmost first. */
+		for (int next = xcb_query_tree_children_length(tree) - 1; next >= 0 && keep_going;) {
+			int count = 0;
+			for (; count < BATCH_SIZE && next >= 0; next--)
+				batch_frames[count++] = children[next];
+			keep_going = WalkBatch(count, callback, context);
+		}
+		free(tree);
+	}
+	/* One round trip, so every change made during the walk has reached the server. */
+	free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), NULL));
+	CheckConnection();
+	return TRUE;
+}
+
+/* Takes the replies the walk asked for if window is the one being visited, else asks now. */
+static WindowRequests *RequestsFor(HWND window, WindowRequests *own)
+{
+	Connect();
+	if (current_requests != NULL && window == current_window)
+		return current_requests;
+	RequestTexts(ClientOf(window), own);
+	return own;
+}
+
+static int CopyText(char *out, int capacity, const char *text, int length, BOOL utf8)
+{
+	if (capacity <= 0)
+		return 0;
+	const char *end = (const char *)memchr(text, '\0', (size_t)length);
+	if (end != NULL)
+		length = (int)(end - text);
+	int copied = length < capacity - 1 ? length : capacity - 1;
+	/* Cut before a character whose bytes would not all fit. */
+	if (utf8 && copied < length) {
+		while (copied > 0 && ((unsigned char)text[copied] & 0xC0) == 0x80)
+			copied--;
+	}
+	memcpy(out, text, (size_t)copied);
+	out[copied] = '\0';
+	return copied;
+}
+
+int GetClassNameA(HWND window, char *class_name, int capacity)
+{
+	WindowRequests own;
+	WindowRequests *requests = RequestsFor(window, &own);
+	xcb_get_property_reply_t *reply = TakeProperty(requests->wm_class);
+	int length = 0;
+
+	requests->class_pending = FALSE;
+	if (requests == &own)
+		DiscardTexts(&own);
+	if (HasProperty(reply) && capacity > 0) {
+		/* WM_CLASS holds "instance\0class\0", shown as "instance.class". */
+		const char *value = (const char *)xcb_get_property_value(reply);
+		int value_length = xcb_get_property_value_length(reply);
+		BOOL joined = FALSE;
+		for (int i = 0; i < value_length && length < capacity - 1; i++) {
+			char byte = value[i];
+			if (byte == '\0') {
+				if (joined)
+					break;
+				joined = TRUE;
+				byte = '.';
+			}
+			class_name[length++] = byte;
+		}
+		class_name[length] = '\0';
+	}
+	free(reply);
+	return length;
+}
+
+int GetWindowTextA(HWND window, char *title, int capacity)
+{
+	WindowRequests own;
+	WindowRequests *requests = RequestsFor(window, &own);
+	xcb_get_property_reply_t *net_wm_name = TakeProperty(requests->net_wm_name);
+	xcb_get_property_reply_t *wm_name = TakeProperty(requests->wm_name);
+	int length = 0;
+
+	requests->names_pending = FALSE;
+	if (requests == &own)
+		DiscardTexts(&own);
+	xcb_get_property_reply_t *name = net_wm_name;
+	if (!HasProperty(name) || xcb_get_property_value_length(name) == 0)
+		name = wm_name;
+	if (HasProperty(name)) {
+		length = CopyText(title, capacity, (const char *)xcb_get_property_value(name),
+			xcb_get_property_value_length(name), name->type == atoms[ATOM_UTF8_STRING]);
+	} else if (capacity > 0) {
+		title[0] = '\0';
+	}
+	free(net_wm_name);
+	free(wm_name);
+	return length;
+}
+
+static BOOL HasOpacity(xcb_window_t client)
+{
+	xcb_get_property_reply_t *reply = TakeProperty(
+		xcb_get_property(connection, 0, client, atoms[ATOM_OPACITY], XCB_ATOM_CARDINAL, 0, 1));
+	BOOL has = HasProperty(reply) && xcb_get_property_value_length(reply) >= 4;
+
+	free(reply);
+	return has;
+}
+
+static void SetOpacity(HWND window, uint32_t opacity)
+{
+	xcb_window_t client = ClientOf(window);
+	xcb_window_t frame = FrameOf(window);
+
+	xcb_change_property(connection, XCB_PROP_MODE_REPLACE, client, atoms[ATOM_OPACITY], XCB_ATOM_CARDINAL,
+		32, 1, &opacity);
+	/* Some compositors read the property only on the window manager's frame. */
+	if (frame != client) {
+		xcb_change_property(connection, XCB_PROP_MODE_REPLACE, frame, atoms[ATOM_OPACITY],
+			XCB_ATOM_CARDINAL, 32, 1, &opacity);
+	}
+}
+
+/* A window is layered when it carries an opacity for the compositor. */
+LONG GetWindowLongA(HWND window, int index)
+{
+	Connect();
+	if (index != GWL_EXSTYLE)
+		return 0;
+	style_window = window;
+	style_value = HasOpacity(ClientOf(window)) ? WS_EX_LAYERED : 0;
+	return style_value;
+}
+
+LONG SetWindowLongA(HWND window, int index, LONG value)
+{
+	Connect();
+	if (index != GWL_EXSTYLE)
+		return 0;
+	LONG previous = window == style_window ? style_value : GetWindowLongA(window, index);
+	if ((value & WS_EX_LAYERED) != 0 && (previous & WS_EX_LAYERED) == 0) {
+		SetOpacity(window, 0xFFFFFFFFu);
+	} else if ((value & WS_EX_LAYERED) == 0 && (previous & WS_EX_LAYERED) != 0) {
+		xcb_delete_property(connection, ClientOf(window), atoms[ATOM_OPACITY]);
+		if (FrameOf(window) != ClientOf(window))
+			xcb_delete_property(connection, FrameOf(window), atoms[ATOM_OPACITY]);
+	}
+	style_window = window;
+	style_value = value & WS_EX_LAYERED;
+	return previous;
+}
+
+BOOL SetLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)
+{
+	Connect();
+	if ((flags & LWA_ALPHA) != 0)
+		SetOpacity(window, alpha * 0x01010101u);
+	return TRUE;
+}
+
+HMODULE LoadLibraryA(const char *name)
+{
+	static char user32;
+
+	return strcmp(name, "user32.dll") == 0 ? &user32 : NULL;
+}
+
+FARPROC GetProcAddress(HMODULE module, const char *name)
+{
+	if (module == NULL || strcmp(name, "SetLayeredWindowAttributes") != 0)
+		return NULL;
+	return reinterpret_cast<FARPROC>(SetLayeredWindowAttributes);
+}
+
+HANDLE GetStdHandle(DWORD which)
+{
+	if (which != STD_OUTPUT_HANDLE)
+		return NULL;
+	/* Offset by one so that no descriptor reads as a null handle. */
+	return (HANDLE)(intptr_t)(STDOUT_FILENO + 1);
+}
+
+BOOL GetConsoleMode(HANDLE handle, DWORD *mode)
+{
+	if (handle == NULL)
+		return FALSE;
+	*mode = 0;
+	return isatty((int)(intptr_t)handle - 1);
+}

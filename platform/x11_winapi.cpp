@@ -9,8 +9,8 @@
  * _NET_WM_WINDOW_OPACITY that compositors read.
  *
  * EnumWindows sends every request for a batch of windows before it reads the
- * first reply, and the callback's GetClassNameA and GetWindowTextA take those
- * replies, so a walk costs a few round trips per batch, not several per window.
+ * first reply, and the callback's GetClassNameA, GetWindowTextA and
+ * GetWindowLongA take those replies, so a walk costs a few round trips per batch, not several per window.
  * An X error on a window makes that window's read fail; only a display that
  * cannot be reached ends the process.
  */
@@ -43,8 +43,10 @@ struct WindowRequests {
 	xcb_get_property_cookie_t wm_class;
 	xcb_get_property_cookie_t net_wm_name;
 	xcb_get_property_cookie_t wm_name;
+	xcb_get_property_cookie_t opacity;
 	BOOL class_pending;
 	BOOL names_pending;
+	BOOL opacity_pending;
 };
 
 struct Candidate {
@@ -66,6 +68,12 @@ static xcb_get_property_cookie_t state_cookies[FRONTIER_CAPACITY];
 /* The window whose callback runs now, whose text replies are on their way. */
 static HWND current_window;
 static WindowRequests *current_requests;
+
+/*
+ * Only a program that changes windows asks whether they are layered; once
+ * one has, the rest of the walk fetches that along with the texts.
+ */
+static BOOL prefetch_opacity;
 
 /* What the last GetWindowLongA saw, for the SetWindowLongA that follows it. */
 static HWND style_window;
@@ -124,16 +132,24 @@ static xcb_get_property_cookie_t RequestText(xcb_window_t window, xcb_atom_t pro
 	return xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, TEXT_FETCH_LONGS);
 }
 
-static void RequestTexts(xcb_window_t client, WindowRequests *requests)
+static xcb_get_property_cookie_t RequestOpacity(xcb_window_t client)
+{
+	return xcb_get_property(connection, 0, client, atoms[ATOM_OPACITY], XCB_ATOM_CARDINAL, 0, 1);
+}
+
+static void RequestWindow(xcb_window_t client, WindowRequests *requests)
 {
 	requests->wm_class = RequestText(client, XCB_ATOM_WM_CLASS);
 	requests->net_wm_name = RequestText(client, atoms[ATOM_NET_WM_NAME]);
 	requests->wm_name = RequestText(client, XCB_ATOM_WM_NAME);
 	requests->class_pending = TRUE;
 	requests->names_pending = TRUE;
+	requests->opacity_pending = prefetch_opacity;
+	if (prefetch_opacity)
+		requests->opacity = RequestOpacity(client);
 }
 
-static void DiscardTexts(WindowRequests *requests)
+static void DiscardReplies(WindowRequests *requests)
 {
 	if (requests->class_pending)
 		xcb_discard_reply(connection, requests->wm_class.sequence);
@@ -141,8 +157,11 @@ static void DiscardTexts(WindowRequests *requests)
 		xcb_discard_reply(connection, requests->net_wm_name.sequence);
 		xcb_discard_reply(connection, requests->wm_name.sequence);
 	}
+	if (requests->opacity_pending)
+		xcb_discard_reply(connection, requests->opacity.sequence);
 	requests->class_pending = FALSE;
 	requests->names_pending = FALSE;
+	requests->opacity_pending = FALSE;
 }
 
 static xcb_get_property_reply_t *TakeProperty(xcb_get_property_cookie_t cookie)
@@ -159,25 +178,21 @@ static BOOL HasProperty(xcb_get_property_reply_t *reply)
 	return reply != NULL && reply->type != XCB_ATOM_NONE;
 }
 
-/* Level by level through each unresolved frame's subtree, all frames of the batch at once. */
+/*
+ * Level by level through each unresolved frame's subtree, all frames of the
+ * batch at once. A frame without children is its own client whatever it
+ * carries, so only frames with children are asked for WM_STATE.
+ */
 static void SearchClients(int count)
 {
 	int frontier_length = 0;
 
 	for (int i = 0; i < count; i++) {
-		state_cookies[i] = xcb_get_property(connection, 0, batch_frames[i], atoms[ATOM_WM_STATE],
-			XCB_GET_PROPERTY_TYPE_ANY, 0, 0);
+		batch_clients[i] = XCB_WINDOW_NONE;
+		frontier[frontier_length++] = Candidate{i, batch_frames[i]};
 	}
-	for (int i = 0; i < count; i++) {
-		xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
-		batch_clients[i] = HasProperty(state) ? batch_frames[i] : (xcb_window_t)XCB_WINDOW_NONE;
-		free(state);
-		if (batch_clients[i] == XCB_WINDOW_NONE)
-			frontier[frontier_length++] = Candidate{i, batch_frames[i]};
-	}
-
 	for (int depth = 0; depth < SEARCH_DEPTH && frontier_length > 0; depth++) {
-		int next_length = 0;
+		int checked_length = 0;
 
 		for (int i = 0; i < frontier_length; i++)
 			tree_cookies[i] = xcb_query_tree(connection, frontier[i].window);
@@ -189,25 +204,30 @@ static void SearchClients(int count)
 			}
 			xcb_window_t *children = xcb_query_tree_children(tree);
 			int child_count = xcb_query_tree_children_length(tree);
-			for (int c = 0; c < child_count && next_length < FRONTIER_CAPACITY; c++)
-				next_frontier[next_length++] = Candidate{frontier[i].frame_index, children[c]};
+			if (depth == 0 && child_count > 0 && checked_length < FRONTIER_CAPACITY)
+				next_frontier[checked_length++] = frontier[i];
+			for (int c = 0; c < child_count && checked_length < FRONTIER_CAPACITY; c++)
+				next_frontier[checked_length++] = Candidate{frontier[i].frame_index, children[c]};
 			free(tree);
 		}
-		for (int i = 0; i < next_length; i++) {
+		for (int i = 0; i < checked_length; i++) {
 			state_cookies[i] = xcb_get_property(connection, 0, next_frontier[i].window,
 				atoms[ATOM_WM_STATE], XCB_GET_PROPERTY_TYPE_ANY, 0, 0);
 		}
-		frontier_length = 0;
-		for (int i = 0; i < next_length; i++) {
+		/* In order: a frame before its children, and children in stacking order. */
+		for (int i = 0; i < checked_length; i++) {
 			xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
 			int frame_index = next_frontier[i].frame_index;
 			if (HasProperty(state) && batch_clients[frame_index] == XCB_WINDOW_NONE)
 				batch_clients[frame_index] = next_frontier[i].window;
 			free(state);
 		}
-		for (int i = 0; i < next_length; i++) {
-			if (batch_clients[next_frontier[i].frame_index] == XCB_WINDOW_NONE)
-				frontier[frontier_length++] = next_frontier[i];
+		frontier_length = 0;
+		for (int i = 0; i < checked_length; i++) {
+			const Candidate *checked = &next_frontier[i];
+			if (batch_clients[checked->frame_index] == XCB_WINDOW_NONE
+			    && checked->window != batch_frames[checked->frame_index])
+				frontier[frontier_length++] = *checked;
 		}
 	}
 	for (int i = 0; i < count; i++) {
@@ -223,7 +243,7 @@ static BOOL WalkBatch(int count, WNDENUMPROC callback, LPARAM context)
 
 	SearchClients(count);
 	for (int i = 0; i < count; i++)
-		RequestTexts(batch_clients[i], &batch_requests[i]);
+		RequestWindow(batch_clients[i], &batch_requests[i]);
 	for (int i = 0; i < count; i++) {
 		if (keep_going) {
 			current_window = MakeHandle(batch_frames[i], batch_clients[i]);
@@ -231,7 +251,7 @@ static BOOL WalkBatch(int count, WNDENUMPROC callback, LPARAM context)
 			keep_going = callback(current_window, context);
 			current_requests = NULL;
 		}
-		DiscardTexts(&batch_requests[i]);
+		DiscardReplies(&batch_requests[i]);
 	}
 	/* Errors of requests nobody waits for (a window gone mid-walk) queue up as events. */
 	for (xcb_generic_event_t *event; (event = xcb_poll_for_event(connection)) != NULL;)
@@ -274,7 +294,7 @@ static WindowRequests *RequestsFor(HWND window, WindowRequests *own)
 	Connect();
 	if (current_requests != NULL && window == current_window)
 		return current_requests;
-	RequestTexts(ClientOf(window), own);
+	RequestWindow(ClientOf(window), own);
 	return own;
 }
 
@@ -305,7 +325,7 @@ int GetClassNameA(HWND window, char *class_name, int capacity)
 
 	requests->class_pending = FALSE;
 	if (requests == &own)
-		DiscardTexts(&own);
+		DiscardReplies(&own);
 	if (HasProperty(reply) && capacity > 0) {
 		/* WM_CLASS holds "instance\0class\0", shown as "instance.class". */
 		const char *value = (const char *)xcb_get_property_value(reply);
@@ -337,7 +357,7 @@ int GetWindowTextA(HWND window, char *title, int capacity)
 
 	requests->names_pending = FALSE;
 	if (requests == &own)
-		DiscardTexts(&own);
+		DiscardReplies(&own);
 	xcb_get_property_reply_t *name = net_wm_name;
 	if (!HasProperty(name) || xcb_get_property_value_length(name) == 0)
 		name = wm_name;
@@ -352,12 +372,16 @@ int GetWindowTextA(HWND window, char *title, int capacity)
 	return length;
 }
 
-static BOOL HasOpacity(xcb_window_t client)
+static BOOL HasOpacity(HWND window)
 {
-	xcb_get_property_reply_t *reply = TakeProperty(
-		xcb_get_property(connection, 0, client, atoms[ATOM_OPACITY], XCB_ATOM_CARDINAL, 0, 1));
+	BOOL prefetched = current_requests != NULL && window == current_window && current_requests->opacity_pending;
+	xcb_get_property_cookie_t cookie = prefetched ? current_requests->opacity : RequestOpacity(ClientOf(window));
+	xcb_get_property_reply_t *reply = TakeProperty(cookie);
 	BOOL has = HasProperty(reply) && xcb_get_property_value_length(reply) >= 4;
 
+	if (prefetched)
+		current_requests->opacity_pending = FALSE;
+	prefetch_opacity = TRUE;
 	free(reply);
 	return has;
 }
@@ -383,7 +407,7 @@ LONG GetWindowLongA(HWND window, int index)
 	if (index != GWL_EXSTYLE)
 		return 0;
 	style_window = window;
-	style_value = HasOpacity(ClientOf(window)) ? WS_EX_LAYERED : 0;
+	style_value = HasOpacity(window) ? WS_EX_LAYERED : 0;
 	return style_value;
 }
 

@@ -119,7 +119,7 @@ start)
 		case $part in
 		wine) start_wine ;;
 		openbox) start_helper openbox openbox --sm-disable && wait_for_window_manager ;;
-		picom) start_helper picom picom --backend xrender --no-fading-openclose ;;
+		picom) start_helper picom picom --backend xrender --config /dev/null ;;
 		*) echo "session.sh: unknown part $part" >&2; false ;;
 		esac || { stop_session; exit 1; }
 	done

@@ -6,6 +6,9 @@
  * reparented, and the opacity must land on both client and frame. OWN_FRAME
  * is framed by this test in the way a window manager frames, for a frame
  * whose manager does not copy the client's opacity to it, as openbox does.
+ * With the "composited" argument it checks instead what a person sees: a
+ * white window at alpha 128 over a blue one, read back from the screen as
+ * the blend of the two.
  */
 #include <fcntl.h>
 #include <poll.h>
@@ -243,7 +246,10 @@ static bool RunTool(const char *tool, const char *const *args, bool with_display
 	int out_read;
 	pid_t pid;
 
-	snprintf(path, sizeof path, "%s/%s", bin_dir, tool);
+	if (strchr(tool, '/') != NULL)
+		snprintf(path, sizeof path, "%s", tool);
+	else
+		snprintf(path, sizeof path, "%s/%s", bin_dir, tool);
 	argv[argc++] = (char *)tool;
 	for (; args[argc - 1] != NULL && argc < 11; argc++)
 		argv[argc] = (char *)args[argc - 1];
@@ -488,6 +494,125 @@ static void CheckWinlist(const char *what, const char *const *args, OutputKind o
 	Report(ok, what, detail);
 }
 
+/*
+ * Under a window manager, wmctrl -lx lists its clients as "id desktop
+ * instance.class host title": winlist must show each of them with the same
+ * class and title.
+ */
+static void CheckAgainstWmctrl(void)
+{
+	static Run wmctrl;
+	static Run winlist;
+	static char record[2200];
+	const char *const lx[] = {"-lx", NULL};
+	const char *const no_args[] = {NULL};
+	char detail[600] = "";
+	int compared = 0;
+
+	if (!RunTool("/usr/bin/wmctrl", lx, true, THROUGH_PIPE, &wmctrl) || wmctrl.status != 0
+	    || !RunTool("winlist", no_args, true, THROUGH_PIPE, &winlist)) {
+		Report(false, "winlist agrees with wmctrl -lx", "wmctrl or winlist did not run");
+		return;
+	}
+	bool ok = true;
+	for (char *line = strtok(wmctrl.out, "\n"); line != NULL && ok; line = strtok(NULL, "\n")) {
+		char wm_class[1100], host[256];
+		int title_at = 0;
+		if (sscanf(line, "%*s %*s %1099s %255s %n", wm_class, host, &title_at) != 2 || title_at == 0)
+			continue;
+		/*
+		 * wmctrl's word for a missing class or title: such windows winlist
+		 * leaves out. An empty title is wmctrl's reading of an empty
+		 * _NET_WM_NAME, where winlist falls back to WM_NAME; a longer one
+		 * than 1023 bytes winlist cuts.
+		 */
+		const char *title = line + title_at;
+		if (strcmp(wm_class, "N/A") == 0 || strcmp(title, "N/A") == 0 || title[0] == '\0' || strlen(title) > 1023)
+			continue;
+		snprintf(record, sizeof record, "Window class:\"%s\"\nWindow name:\"%s\"\n\n", wm_class, title);
+		compared++;
+		if (strstr(winlist.out, record) == NULL) {
+			ok = false;
+			snprintf(detail, sizeof detail, "no record for wmctrl's line \"%.400s\"", line);
+		}
+	}
+	if (ok && compared < 4)
+		snprintf(detail, sizeof detail, "wmctrl listed only %d windows", compared);
+	Report(ok && compared >= 4, "winlist agrees with wmctrl -lx", detail);
+}
+
+struct Pixel {
+	int red, green, blue;
+};
+
+static Pixel ReadPixel(int x, int y)
+{
+	Pixel pixel = {-1, -1, -1};
+	xcb_get_image_reply_t *image = xcb_get_image_reply(connection,
+		xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, root, (int16_t)x, (int16_t)y, 1, 1, ~0u), NULL);
+
+	/* A 24-bit screen keeps a pixel as blue, green, red and a pad byte. */
+	if (image != NULL && xcb_get_image_data_length(image) >= 4) {
+		const uint8_t *data = xcb_get_image_data(image);
+		pixel = Pixel{data[2], data[1], data[0]};
+	}
+	free(image);
+	return pixel;
+}
+
+static bool Near(Pixel pixel, Pixel want)
+{
+	return abs(pixel.red - want.red) <= 8 && abs(pixel.green - want.green) <= 8 && abs(pixel.blue - want.blue) <= 8;
+}
+
+static xcb_window_t CreatePlainWindow(uint32_t colour, const char *wm_class, size_t wm_class_length)
+{
+	const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+	xcb_window_t window = xcb_generate_id(connection);
+
+	xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, root, 100, 100, 200, 200, 0,
+		XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, &colour);
+	SetText(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, wm_class, wm_class_length + 1);
+	SetText(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, "Blend", 5);
+	xcb_map_window(connection, window);
+	return window;
+}
+
+/* Polls the screen until the compositor shows what is wanted, or gives up. */
+static Pixel AwaitPixel(Pixel want)
+{
+	Pixel pixel = ReadPixel(200, 200);
+	for (int tries = 0; tries < 50 && !Near(pixel, want); tries++) {
+		Sleep(100);
+		pixel = ReadPixel(200, 200);
+	}
+	return pixel;
+}
+
+static void CheckBlend(void)
+{
+	static Run run;
+	char detail[256];
+	const Pixel white = {255, 255, 255};
+	const Pixel blend = {128, 128, 255};
+	const char *const args[] = {"-class", "VtBlendTop", "-trans", "128", NULL};
+
+	CreatePlainWindow(0x0000ff, CLASS("vtblendbottom\0VtBlendBottom"));
+	CreatePlainWindow(0xffffff, CLASS("vtblendtop\0VtBlendTop"));
+	xcb_flush(connection);
+
+	Pixel before = AwaitPixel(white);
+	snprintf(detail, sizeof detail, "shows (%d, %d, %d)", before.red, before.green, before.blue);
+	Report(Near(before, white), "an opaque white window is shown white", detail);
+
+	bool ran = RunTool("vitrel", args, true, THROUGH_PIPE, &run) && CheckRun(&run, 0, "", detail, sizeof detail);
+	Pixel after = AwaitPixel(blend);
+	if (ran)
+		snprintf(detail, sizeof detail, "shows (%d, %d, %d), want about (128, 128, 255)", after.red, after.green,
+			after.blue);
+	Report(ran && Near(after, blend), "at alpha 128 it is shown half blue", detail);
+}
+
 static void StopLogos(void)
 {
 	for (int i = 0; i < WINDOW_COUNT; i++) {
@@ -501,11 +626,12 @@ static void StopLogos(void)
 int main(int argc, char **argv)
 {
 	if (argc < 2) {
-		fputs("usage: x11_cases BIN-DIR [framed]\n", stderr);
+		fputs("usage: x11_cases BIN-DIR [framed | composited]\n", stderr);
 		return 2;
 	}
 	snprintf(bin_dir, sizeof bin_dir, "%s", argv[1]);
 	bool framed = argc > 2 && strcmp(argv[2], "framed") == 0;
+	bool composited = argc > 2 && strcmp(argv[2], "composited") == 0;
 
 	memset(long_title, 'L', 1022);
 	memcpy(long_title + 1022, "\xc3\xa9TAIL", 7);
@@ -522,6 +648,13 @@ int main(int argc, char **argv)
 	atom_opacity = Atom("_NET_WM_WINDOW_OPACITY");
 	atom_wm_state = Atom("WM_STATE");
 
+	if (composited) {
+		CheckBlend();
+		xcb_disconnect(connection);
+		printf("%d passed, %d failed\n", passed, failed);
+		return failed == 0 ? 0 : 1;
+	}
+
 	bool created = CreateWindows(framed);
 	Report(created, framed ? "windows shown, every mapped one framed" : "windows shown", "timed out");
 	if (created) {
@@ -532,6 +665,8 @@ int main(int argc, char **argv)
 		CheckWinlist("winlist through a pipe", no_args, THROUGH_PIPE);
 		CheckWinlist("winlist ignores its arguments", some_args, THROUGH_PIPE);
 		CheckWinlist("winlist on a terminal", no_args, ON_TERMINAL);
+		if (framed)
+			CheckAgainstWmctrl();
 	}
 	CheckWithoutDisplay();
 	StopLogos();

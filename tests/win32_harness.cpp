@@ -12,7 +12,6 @@ static HANDLE window_thread;
 static DWORD window_thread_id;
 static HANDLE windows_ready;
 static PROCESS_INFORMATION notepad;
-static int passed, failed;
 
 const TestWindowSpec test_window_specs[TEST_WINDOW_COUNT] = {
 	{"VtKiwiFrame", "Kiwi Report - Editor", TRUE, FALSE},
@@ -270,36 +269,4 @@ int RunSibling(const char *program, const char *const *args, HANDLE output, Chil
 	if (run->status == 127 && strstr(run->err, "Inconsistency detected by ld.so") != NULL)
 		return RunOnce(path, command, output, run);
 	return 0;
-}
-
-void FormatBytes(char *out, size_t capacity, const char *text, size_t length)
-{
-	size_t used = 0;
-
-	for (size_t i = 0; i < length && used + 5 < capacity; i++) {
-		unsigned char byte = (unsigned char)text[i];
-		if (byte >= 0x20 && byte < 0x7f && byte != '\\')
-			out[used++] = (char)byte;
-		else
-			used += snprintf(out + used, capacity - used, "\\x%02x", byte);
-	}
-	out[used] = '\0';
-}
-
-void Report(int ok, const char *what, const char *detail)
-{
-	if (ok) {
-		passed++;
-		printf("ok - %s\n", what);
-	} else {
-		failed++;
-		printf("FAILED - %s: %s\n", what, detail);
-	}
-	fflush(stdout);
-}
-
-int ReportSummary(void)
-{
-	printf("%d passed, %d failed\n", passed, failed);
-	return failed == 0 && passed > 0 ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "test_report.h"
+
 /* The test's own top-level windows, owned by a thread that keeps pumping messages. */
 enum TestWindowId {
 	KIWI_REPORT,     /* "VtKiwiFrame", "Kiwi Report - Editor" */
@@ -62,13 +64,5 @@ struct ChildRun {
  * Returns 0 when it ran to its end.
  */
 int RunSibling(const char *program, const char *const *args, HANDLE output, ChildRun *run);
-
-/* Prints one TAP-like result line and counts it. */
-void Report(int ok, const char *what, const char *detail);
-/* Prints "N passed, N failed" and returns the exit status for the test program. */
-int ReportSummary(void);
-
-/* Writes text with control bytes made visible, for failure details. */
-void FormatBytes(char *out, size_t capacity, const char *text, size_t length);
 
 #endif

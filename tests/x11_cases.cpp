@@ -23,6 +23,8 @@
 
 #include <xcb/xcb.h>
 
+#include "test_report.h"
+
 extern char **environ;
 
 enum TestWindowId {
@@ -66,20 +68,7 @@ static xcb_window_t root;
 static xcb_atom_t atom_net_wm_name, atom_utf8_string, atom_opacity, atom_wm_state;
 static xcb_window_t clients[WINDOW_COUNT];
 static pid_t logo_pids[WINDOW_COUNT];
-static int passed, failed;
 static char bin_dir[512];
-
-static void Report(bool ok, const char *what, const char *detail)
-{
-	if (ok) {
-		passed++;
-		printf("ok - %s\n", what);
-	} else {
-		failed++;
-		printf("FAILED - %s: %s\n", what, detail);
-	}
-	fflush(stdout);
-}
 
 static xcb_atom_t Atom(const char *name)
 {
@@ -321,19 +310,6 @@ static bool RunTool(const char *tool, const char *const *args, bool with_display
 	run->err[run->err_length] = '\0';
 	run->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 	return true;
-}
-
-static void FormatBytes(char *out, size_t capacity, const char *text, size_t length)
-{
-	size_t used = 0;
-	for (size_t i = 0; i < length && used + 5 < capacity; i++) {
-		unsigned char byte = (unsigned char)text[i];
-		if (byte >= 0x20 && byte < 0x7f && byte != '\\')
-			out[used++] = (char)byte;
-		else
-			used += snprintf(out + used, capacity - used, "\\x%02x", byte);
-	}
-	out[used] = '\0';
 }
 
 static bool CheckRun(const Run *run, int status, const char *err, char *detail, size_t capacity)
@@ -651,8 +627,7 @@ int main(int argc, char **argv)
 	if (composited) {
 		CheckBlend();
 		xcb_disconnect(connection);
-		printf("%d passed, %d failed\n", passed, failed);
-		return failed == 0 ? 0 : 1;
+		return ReportSummary();
 	}
 
 	bool created = CreateWindows(framed);
@@ -671,6 +646,5 @@ int main(int argc, char **argv)
 	CheckWithoutDisplay();
 	StopLogos();
 	xcb_disconnect(connection);
-	printf("%d passed, %d failed\n", passed, failed);
-	return failed == 0 ? 0 : 1;
+	return ReportSummary();
 }

@@ -31,7 +31,7 @@ void ApplyTranslucency(const WindowEntry *entry)
 	LONG style = GetWindowLongA(entry->handle, GWL_EXSTYLE);
 	SetWindowLongA(entry->handle, GWL_EXSTYLE, style | WS_EX_LAYERED);
 
-	static SetLayeredWindowAttributesProc set_layered_window_attributes = LookUpSetLayeredWindowAttributes();
+	SetLayeredWindowAttributesProc set_layered_window_attributes = LookUpSetLayeredWindowAttributes();
 	if (set_layered_window_attributes != NULL)
 		set_layered_window_attributes(entry->handle, 0, (BYTE)target_spec.alpha, LWA_ALPHA);
 }

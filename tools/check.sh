@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds every build with warnings as errors, and
-# runs every test: natively, and the Windows build under Wine on a virtual display.
+# runs every test: natively, the Windows build under Wine on a virtual display,
+# and both packages as a user installs them.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -10,3 +11,6 @@ for preset in native-ci windows-ci; do
 	cmake --build --preset "$preset" --parallel
 	ctest --preset "$preset"
 done
+cmake --preset release
+cmake --build --preset release --parallel
+tests/packages.sh build/release build/windows

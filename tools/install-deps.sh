@@ -3,7 +3,7 @@
 set -eu
 
 packages="cmake make g++ pkg-config libgtest-dev libxcb1-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-wine64 xvfb x11-apps x11-utils openbox picom wmctrl"
+wine64 xvfb x11-apps x11-utils openbox picom wmctrl mandoc man-db unzip dpkg-dev"
 
 missing=
 for package in $packages; do

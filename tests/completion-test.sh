@@ -8,17 +8,7 @@ set -u
 completion=$1
 PATH=$2:$PATH
 
-passed=0
-failed=0
-check() {
-	if [ "$2" = "$3" ]; then
-		passed=$((passed + 1))
-		echo "ok - $1"
-	else
-		failed=$((failed + 1))
-		echo "FAILED - $1: got [$2], want [$3]"
-	fi
-}
+. "$(dirname "$0")/report.sh"
 
 xlogo -name kiwiLogo -title "Kiwi Logo" >/dev/null 2>&1 &
 kiwi=$!
@@ -55,5 +45,4 @@ quoted=$(complete_line vitrel -name It)
 eval "set -- $quoted"
 check "a quoted title reads back as the exact title" "$1" "It's \$HOME"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

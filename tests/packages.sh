@@ -11,17 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 
-passed=0
-failed=0
-check() {
-	if [ "$2" = "$3" ]; then
-		passed=$((passed + 1))
-		echo "ok - $1"
-	else
-		failed=$((failed + 1))
-		echo "FAILED - $1: got [$2], want [$3]"
-	fi
-}
+. "$(dirname "$0")/report.sh"
 
 (cd "$native" && cpack >/dev/null) || check "the .deb is built" no yes
 (cd "$windows" && cpack >/dev/null) || check "the zip is built" no yes
@@ -65,5 +55,4 @@ check "/usr/bin/vitrel changes it" \
 DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q vitrel >/dev/null 2>&1
 check "the .deb is removed again" "$(test -e /usr/bin/vitrel || echo gone)" gone
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

@@ -30,7 +30,6 @@ enum {
 	SEARCH_DEPTH = 8,
 	/* A text of 1023 bytes and the byte after it, to tell whether the cut splits a character. */
 	TEXT_FETCH_LONGS = 256,
-	TEXT_FETCH_BYTES = 4 * TEXT_FETCH_LONGS,
 };
 
 enum AtomId { ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_OPACITY, ATOM_COUNT };
@@ -341,8 +340,9 @@ int GetClassNameA(HWND window, char *class_name, int capacity)
 			}
 			class_name[length++] = byte;
 		}
-		class_name[length] = '\0';
 	}
+	if (capacity > 0)
+		class_name[length] = '\0';
 	free(reply);
 	return length;
 }

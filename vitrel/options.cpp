@@ -53,14 +53,10 @@ int ParseOptions(int argc, char **argv)
 	for (int i = 1; i < argc; i += 2) {
 		const char *value = i + 1 < argc ? argv[i + 1] : NULL;
 
-		if (strcmp(argv[i], "-class") == 0) {
-			if (value != NULL && CopyFilter(target_spec.class_filter, value) != 0) {
-				fputs("Value of -class is too long.\n", stderr);
-				return 1;
-			}
-		} else if (strcmp(argv[i], "-name") == 0) {
-			if (value != NULL && CopyFilter(target_spec.name_filter, value) != 0) {
-				fputs("Value of -name is too long.\n", stderr);
+		if (strcmp(argv[i], "-class") == 0 || strcmp(argv[i], "-name") == 0) {
+			char *filter = argv[i][1] == 'c' ? target_spec.class_filter : target_spec.name_filter;
+			if (value != NULL && CopyFilter(filter, value) != 0) {
+				fprintf(stderr, "Value of %s is too long.\n", argv[i]);
 				return 1;
 			}
 		} else if (strcmp(argv[i], "-trans") == 0) {

@@ -343,7 +343,6 @@ static const VitrelCase vitrel_cases[] = {
 		{128, N, N, N, 128, 128, 128, N, 128, 128}},
 	{"a class matches its class part", {"-class", "XLogo", "-trans", "0", NULL}, 0, "", {0, 0, N, N, N, N, N, N, N, N}},
 	{"a class matches its instance part", {"-class", "kiwiLogo.", NULL}, 0, "", {192, N, N, N, N, N, N, N, N, N}},
-	{"classes match case-sensitively", {"-class", "xlogo", NULL}, 0, "", {N, N, N, N, N, N, N, N, N, N}},
 	{"a window without title is never matched", {"-class", "VtNoTitle", NULL}, 0, "", {N, N, N, N, N, N, N, N, N, N}},
 	{"_NET_WM_NAME hides WM_NAME", {"-name", "ascii", NULL}, 0, "", {N, N, N, N, N, N, N, N, N, N}},
 	{"a UTF-8 title", {"-name", "\xe2\x9c\x93 na", "-trans", "7", NULL}, 0, "", {N, N, N, N, N, 7, N, N, N, N}},

@@ -18,23 +18,15 @@ cmake --build --preset release --parallel >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows --parallel >/dev/null
 
-session=build/bench-session
-trap 'tests/session.sh stop "$session"' EXIT INT TERM
-
 echo "X11, no window manager:"
-tests/session.sh start "$session"
-tests/session.sh run "$session" build/release/bin/x11_bench build/release/bin 100 1000 10000
-tests/session.sh stop "$session"
+tests/session.sh -- build/release/bin/x11_bench build/release/bin 100 1000 10000
 
 # openbox adopts windows ever more slowly as they add up (here some 600 in the
 # first 20 seconds, then a crawl), so wmctrl is timed at 500.
 echo
 echo "X11, under openbox:"
-tests/session.sh start "$session" openbox
-tests/session.sh run "$session" build/release/bin/x11_bench build/release/bin --managed 500
-tests/session.sh stop "$session"
+tests/session.sh openbox -- build/release/bin/x11_bench build/release/bin --managed 500
 
 echo
 echo "Windows build under Wine:"
-tests/session.sh start "$session" wine
-tests/session.sh run "$session" build/windows/bin/win32_bench.exe 1000
+tests/session.sh wine -- sh -c '"$WINE" build/windows/bin/win32_bench.exe 1000'

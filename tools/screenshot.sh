@@ -14,28 +14,22 @@ tools/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --parallel >/dev/null
 
-session=build/screenshot-session
 work=build/screenshot
 mkdir -p "$work" docs
-tests/session.sh start "$session" picom
-trap 'tests/session.sh stop "$session"' EXIT INT TERM
-run() { tests/session.sh run "$session" "$@"; }
-
-run xlogo -name backdrop -geometry 640x400+0+0 -bg '#204a87' -fg '#fce94f' >/dev/null 2>&1 &
-run xclock -name front -geometry 220x220+70+90 -bg white -update 1 >/dev/null 2>&1 &
-run xlogo -name front -geometry 220x220+350+90 -bg white -fg black >/dev/null 2>&1 &
-for _ in $(seq 50); do
-	[ "$(run build/release/bin/winlist | grep -c '"front\.')" -eq 2 ] && break
-	sleep 0.1
-done
-sleep 1
-
-shoot() {
-	run xwd -root -silent | /usr/bin/convert xwd:- -crop 640x400+0+0 +repage "$1"
-}
-shoot "$work/before.png"
-run build/release/bin/vitrel -class front -trans 128
-sleep 1
-shoot "$work/after.png"
+tests/session.sh picom -- sh -c '
+	work=$1
+	xlogo -name backdrop -geometry 640x400+0+0 -bg "#204a87" -fg "#fce94f" >/dev/null 2>&1 &
+	xclock -name front -geometry 220x220+70+90 -bg white -update 1 >/dev/null 2>&1 &
+	xlogo -name front -geometry 220x220+350+90 -bg white -fg black >/dev/null 2>&1 &
+	for _ in $(seq 50); do
+		[ "$(build/release/bin/winlist | grep -c "\"front\.")" -eq 2 ] && break
+		sleep 0.1
+	done
+	sleep 1
+	xwd -root -silent | /usr/bin/convert xwd:- -crop 640x400+0+0 +repage "$work/before.png"
+	build/release/bin/vitrel -class front -trans 128
+	sleep 1
+	xwd -root -silent | /usr/bin/convert xwd:- -crop 640x400+0+0 +repage "$work/after.png"
+	kill $(jobs -p)' sh "$work"
 /usr/bin/convert "$work/before.png" "$work/after.png" -bordercolor white -border 4 +append docs/screenshot.png
 echo "docs/screenshot.png"

@@ -1,0 +1,189 @@
+#!/usr/bin/python3
+# Runs cases.txt against one window system, inside the session session.sh made:
+#   run_cases.py SYSTEM BIN-DIR [blend]
+# SYSTEM is x11 or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
+# makes and reads its windows. With blend it checks instead what a person sees
+# under a compositor.
+import codecs
+import importlib
+import os
+import pty
+import re
+import shlex
+import subprocess
+import sys
+import threading
+import time
+
+SYSTEMS = {'x11', 'win32'}
+system, bin_dir = sys.argv[1:3]
+fixture = importlib.import_module(system + '_fixture')
+results = [0, 0]
+
+
+def check(what, got, want):
+    results[got == want] += 1
+    if got != want and isinstance(want, dict):
+        got, want = ({k: v for k, v in d.items() if got.get(k) != want.get(k)} for d in (got, want))
+    if got != want:
+        print('FAILED - %s:\n  got  %.600r\n  want %.600r' % (what, got, want))
+
+
+def words(field):
+    lexer = shlex.shlex(field, posix=True)
+    lexer.whitespace_split, lexer.escape = True, ''
+    return list(lexer)
+
+
+def text(word):
+    return codecs.escape_decode(re.sub(r'\{(.)\*(\d+)\}', lambda m: m[1] * int(m[2]), word).encode())[0]
+
+
+def read_table():
+    windows, cases = [], []
+    for line in open(os.path.join(os.path.dirname(__file__), 'cases.txt'), encoding='utf-8'):
+        fields = [words(field) for field in line.split('|')]
+        if not fields[0] or fields[0][0].startswith('#'):
+            continue
+        (tool, _, tags), args = fields[0][0].rstrip(']').partition('['), fields[0][1:]
+        tags = dict((tag.split('=') + [''])[:2] for tag in tags.split(',') + args[3:] * (tool == 'window') if tag)
+        # A console is Windows' own; a terminal and bash completion are not.
+        if SYSTEMS & tags.keys() and system not in tags or ('console' in tags) != (system == 'win32') and (
+                'console' in tags or 'terminal' in tags or tool == 'complete'):
+            continue
+        if tool != 'window':
+            cases.append((tool, tags, args, sum(fields[1:], [])))
+            continue
+        count = tags.pop('count', '')
+        for i in range(int(count)) if count else ['']:
+            windows.append({'name': args[0] + ('#%s' % i if count else ''), 'class': text(args[1]),
+                            'title': text(args[2]) + str(i).encode(), 'flags': tags})
+    return windows, cases
+
+
+def drain(terminal, chunks):
+    try:
+        while chunk := os.read(terminal, 65536):
+            chunks.append(chunk)
+    except OSError:
+        os.close(terminal)
+
+
+def run(tool, args, tags=()):
+    command = [os.path.join(bin_dir, tool)] + args
+    if system == 'win32':
+        command = [os.environ['WINE'], command[0] + '.exe'] + args
+    if 'closed' in tags:
+        command = ['sh', '-c', 'exec "$@" >&-', 'sh'] + command
+    env = {k: v for k, v in os.environ.items() if k != 'DISPLAY' or 'nodisplay' not in tags}
+    out, chunks = subprocess.PIPE, []
+    if 'full' in tags:
+        out = os.open('/dev/full', os.O_WRONLY)
+    elif 'head' in tags:
+        reader, out = os.pipe()
+        os.close(reader)
+    elif 'terminal' in tags:
+        terminal, out = pty.openpty()
+        reader = threading.Thread(target=drain, args=(terminal, chunks))
+        reader.start()
+    for _ in range(2):
+        result = subprocess.run(command, env=env, stdout=out, stderr=subprocess.PIPE)
+        # Wine's loader now and then dies on the way out; that failure alone is run again.
+        if result.returncode != 127 or b'Inconsistency detected by ld.so' not in result.stderr:
+            break
+    if out != subprocess.PIPE:
+        os.close(out)
+    if 'terminal' in tags:
+        reader.join()
+    return result.returncode, result.stdout or b''.join(chunks), result.stderr
+
+
+def records(windows, order, tags):
+    tags = tags.keys()
+    def shown(value):
+        if len(value) > 1023:
+            value = value[:1023].decode(errors='ignore').encode() if system == 'x11' else value[:1023]
+        return re.sub(rb'[\x00-\x1f\x7f]|\xc2[\x80-\x9f]', b'?', value) if tags & {'terminal', 'console'} else value
+    listed = {w['name']: w for w in windows if w['class'] and w['title']}
+    want = [b'Window class:"%s"\nWindow name:"%s"\n\n' % (shown(listed[name]['class']), shown(listed[name]['title']))
+            for name, _ in order if name in listed]
+    if system == 'win32' or tags & {'terminal', 'console'}:
+        want = [record.replace(b'\n', b'\r\n') for record in want]
+    return want, [b'"%s"' % (w['class'] or w['title']) for w in windows if w['name'] not in listed]
+
+
+def check_records(what, out, want, unlisted):
+    at, missing = 0, None
+    for record in want:
+        found = out.find(record, at)
+        missing = missing or (found < 0 and record) or None
+        at = found + len(record) if found >= 0 else at
+    check(what + ': every record, in order', missing, None)
+    check(what + ': no record of an unlisted window', [u for u in unlisted if u in out], [])
+
+
+def complete(typed):
+    script = 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vitrel; printf "%s\\n" "${COMPREPLY[@]}"'
+    path = os.path.join(os.path.dirname(__file__), '..', 'completion', 'vitrel.bash')
+    env = dict(os.environ, PATH=bin_dir + ':' + os.environ['PATH'])
+    out = subprocess.run(['bash', '-c', script, 'bash', path] + typed, env=env, stdout=subprocess.PIPE, text=True)
+    return sorted(filter(None, out.stdout.split('\n')))
+
+
+def run_cases(windows, cases):
+    for tool, tags, args, expected in cases:
+        what = ' '.join([tool] + sorted(tags) + args)[:120]
+        if tool == 'complete':
+            check(what, complete(args), sorted(expected))
+            continue
+        status, err, *expected = expected
+        err = text(err)
+        err = err.replace(b'\n', b'\r\n') if system == 'win32' else err
+        before = fixture.reset()
+        args = [text(arg) for arg in args]
+        got_status, out, got_err = fixture.console(args) if 'console' in tags else run(tool, args, tags)
+        check(what + ': status and stderr', (got_status if status != '*' else '*', got_err),
+              (status if status == '*' else int(status), err))
+        if expected == ['records']:
+            check_records(what, out, *records(windows, before, tags))
+        else:
+            check(what + ': stdout', out, b'')
+        initial = {w['name']: '77' if 'layered' in w['flags'] else '-' for w in windows}
+        for name, alpha in (want.split('=') for want in expected if '=' in want):
+            initial.update({n: alpha for n in initial if n == name or n.startswith(name + '#')})
+        check(what + ': windows', dict(fixture.state()), initial)
+
+
+def check_blend():
+    fixture.start([{'name': n, 'class': b'vt.' + n, 'title': b'Blend', 'flags': {}} for n in (b'Bottom', b'Top')])
+    fixture.windows[0][1].change_attributes(background_pixel=0x0000ff)
+    fixture.windows[0][1].clear_area()
+    status = run('vitrel', [b'-class', b'Top', b'-trans', b'128'])[0]
+    for _ in range(50):
+        pixel = fixture.pixel(100, 100)
+        if all(abs(a - b) <= 8 for a, b in zip(pixel, (128, 128, 255))):
+            break
+        time.sleep(0.1)
+    check('a white window at alpha 128 over a blue one', (status, pixel), (0, (128, 128, 255)))
+
+
+def check_imports():
+    for tool, hidden in (('vitrel', 'SetLayeredWindowAttributes'), ('winlist', '')):
+        table = subprocess.run([os.environ['OBJDUMP'], '-p', os.path.join(bin_dir, tool + '.exe')],
+                               stdout=subprocess.PIPE, text=True).stdout
+        dlls = {dll.lower() for dll in re.findall(r'DLL Name: (\S+)', table)}
+        check(tool + ' imports only what Windows ships', (dlls - {'kernel32.dll', 'user32.dll', 'msvcrt.dll'},
+                                                          bool(dlls), hidden != '' and hidden in table), (set(), True, False))
+
+
+if 'blend' in sys.argv:
+    check_blend()
+else:
+    if system == 'win32':
+        check_imports()
+    windows, cases = read_table()
+    check('the windows are shown', fixture.start(windows), True)
+    run_cases(windows, cases)
+fixture.stop()
+print('%d passed, %d failed' % (results[1], results[0]))
+sys.exit(results[0] > 0)

@@ -1,0 +1,37 @@
+# The table's windows under Wine: win32_fixture.exe owns them, and this speaks its line protocol.
+import os
+import subprocess
+
+exe = None
+
+
+def ask(line):
+    exe.stdin.write(line + '\n')
+    exe.stdin.flush()
+    return list(iter(lambda: exe.stdout.readline().rstrip('\n'), 'end'))
+
+
+def start(specs):
+    global exe
+    windows = ['%s:%s:x%s:x%s' % (s['name'], ''.join(f[0] for f in s['flags'] if f in ('hidden', 'layered', 'client'))
+                                  or '-', s['class'].hex(), s['title'].hex()) for s in specs]
+    exe = subprocess.Popen([os.environ['WINE'], os.environ['WIN32_FIXTURE']] + windows, text=True,
+                           stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    return exe.stdout.readline() == 'ready\n' and exe.stdout.readline() == 'end\n'
+
+
+def reset():
+    return state('reset')
+
+
+def state(command='state'):
+    return [tuple(line.split(' ', 1)) for line in ask(command)]
+
+
+def console(args):
+    return 0, bytes.fromhex(''.join(ask('console ' + ' '.join('x' + arg.hex() for arg in args)))), b''
+
+
+def stop():
+    exe.stdin.close()
+    exe.wait()

@@ -1,0 +1,109 @@
+# The table's windows on an X display: real xlogo clients, and windows of this
+# fixture's own for what no client shows (no class, no title, never mapped, a
+# frame of its own, titles in each X text encoding). The opacity must land on
+# client and frame alike.
+import subprocess
+import time
+
+from Xlib import X, Xatom, display
+
+conn = display.Display()
+root = conn.screen().root
+OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE = (conn.intern_atom(name) for name in (
+    '_NET_WM_WINDOW_OPACITY', '_NET_WM_NAME', 'UTF8_STRING', 'COMPOUND_TEXT', 'WM_STATE'))
+windows = []   # [name, client, frame, layered]
+logos = []
+
+
+def frame_of(window):
+    parent = window.query_tree().parent
+    return window if parent == root or parent.id == X.NONE else frame_of(parent)
+
+
+def find_by_name(parent, title, depth=3):
+    for child in parent.query_tree().children:
+        found = child if child.get_wm_name() == title.decode('latin-1') else depth and find_by_name(child, title, depth - 1)
+        if found:
+            return found
+
+
+def create(spec):
+    flags, title = spec['flags'], spec['title']
+    if 'client' in flags:
+        logos.append(subprocess.Popen(['xlogo', '-name', spec['class'].split(b'.')[0], '-title', title],
+                                      stderr=subprocess.DEVNULL))
+        return None
+    parent = root
+    if 'frame' in flags:
+        # Override-redirect, so that no window manager frames the frame.
+        parent = root.create_window(0, 0, 220, 150, 0, X.CopyFromParent, override_redirect=1)
+        parent.map()
+    window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent, background_pixel=conn.screen().white_pixel)
+    if 'frame' in flags:
+        window.change_property(WM_STATE, WM_STATE, 32, [1, 0])
+    if spec['class']:
+        window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, spec['class'].replace(b'.', b'\0', 1) + b'\0')
+    mode = flags.get('title')
+    if mode == 'latin1':
+        properties = [(Xatom.WM_NAME, Xatom.STRING, title.decode().encode('latin-1'))]
+    elif mode == 'wm':
+        properties = [(NET_WM_NAME, UTF8, b''), (Xatom.WM_NAME, Xatom.STRING, title)]
+    elif mode:
+        properties = [(Xatom.WM_NAME, CTEXT, bytes.fromhex(mode))]
+    else:
+        properties = [(NET_WM_NAME, UTF8, title), (Xatom.WM_NAME, Xatom.STRING, b'ascii')] if title else []
+    for name, kind, value in properties:
+        window.change_property(name, kind, 8, value)
+    if 'hidden' not in flags:
+        window.map()
+    return window
+
+
+def start(specs):
+    managed = root.get_full_property(conn.intern_atom('_NET_SUPPORTING_WM_CHECK'), X.AnyPropertyType)
+    clients = [create(spec) for spec in specs]
+    for _ in range(300):
+        clients = [c or find_by_name(root, s['title']) for c, s in zip(clients, specs)]
+        # Under a window manager, wait until it has framed every mapped window.
+        ready = [c and (frame_of(c) != c or not ('frame' in s['flags'] or managed and 'hidden' not in s['flags']))
+                 for c, s in zip(clients, specs)]
+        if all(ready):
+            break
+        time.sleep(0.1)
+    windows.extend([s['name'], c, c and frame_of(c), 'layered' in s['flags']] for c, s in zip(clients, specs))
+    return all(ready)
+
+
+def reset():
+    for _, client, frame, layered in windows:
+        for window in {client.id: client, frame.id: frame}.values():
+            if layered:
+                window.change_property(OPACITY, Xatom.CARDINAL, 32, [77 * 0x01010101])
+            else:
+                window.delete_property(OPACITY)
+    return state()
+
+
+def state():
+    def alpha(window):
+        value = window.get_full_property(OPACITY, Xatom.CARDINAL)
+        return str(value.value[0] // 0x01010101) if value else '-'
+    found, by_frame = [], {}
+    for name, client, frame, _ in windows:
+        by_frame.setdefault(frame.id, []).append((name, client, frame))
+    for child in reversed(root.query_tree().children):
+        for name, client, frame in by_frame.get(child.id, []):
+            shown = alpha(client), alpha(frame)
+            found.append((name, shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown))
+    return found
+
+
+def pixel(x, y):
+    blue, green, red = root.get_image(x, y, 1, 1, X.ZPixmap, 0xffffffff).data[:3]
+    return red, green, blue
+
+
+def stop():
+    for logo in logos:
+        logo.terminate()
+        logo.wait()

@@ -34,6 +34,9 @@ typedef BOOL (CALLBACK *WNDENUMPROC)(HWND, LPARAM);
 #define WS_EX_LAYERED 0x00080000L
 #define LWA_ALPHA 0x00000002
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define ERROR_BROKEN_PIPE 109L
+#define ERROR_NO_DATA 232L
+#define ERROR_PIPE_NOT_CONNECTED 233L
 
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM context);
 int GetClassNameA(HWND window, char *class_name, int capacity);
@@ -44,6 +47,8 @@ BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD fla
 HMODULE LoadLibraryA(const char *name);
 FARPROC GetProcAddress(HMODULE module, const char *name);
 
+/* ERROR_BROKEN_PIPE when the last failed call met a pipe with no reader; 0 for any other failure. */
+DWORD GetLastError(void);
 HANDLE GetStdHandle(DWORD which);
 /* Says whether the handle is a terminal; no mode is reported. */
 BOOL GetConsoleMode(HANDLE handle, DWORD *mode);

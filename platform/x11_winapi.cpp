@@ -16,26 +16,29 @@
  */
 #include "winapi.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <xcb/xcb.h>
 
 enum {
+	/* Windows whose requests are on their way at once; bounds the memory a walk takes. */
 	BATCH_SIZE = 256,
-	/* Room for the windows one level of the client search looks at, for a whole batch. */
-	FRONTIER_CAPACITY = 4096,
 	SEARCH_DEPTH = 8,
 	/* A text of 1023 bytes and the byte after it, to tell whether the cut splits a character. */
 	TEXT_FETCH_LONGS = 256,
 };
 
-enum AtomId { ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_OPACITY, ATOM_COUNT };
+enum AtomId { ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_COMPOUND_TEXT, ATOM_OPACITY, ATOM_COUNT };
 
 static const char *const atom_names[ATOM_COUNT] = {
-	"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_WINDOW_OPACITY",
+	"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "COMPOUND_TEXT", "_NET_WM_WINDOW_OPACITY",
 };
 
 struct WindowRequests {
@@ -48,21 +51,17 @@ struct WindowRequests {
 	BOOL opacity_pending;
 };
 
-struct Candidate {
-	int frame_index;
-	xcb_window_t window;
-};
-
 static xcb_connection_t *connection;
 static xcb_atom_t atoms[ATOM_COUNT];
+/* Xlib's, opened only to convert a COMPOUND_TEXT title, which only Xlib knows how to. */
+static Display *text_display;
 
 static xcb_window_t batch_frames[BATCH_SIZE];
 static xcb_window_t batch_clients[BATCH_SIZE];
 static WindowRequests batch_requests[BATCH_SIZE];
-static Candidate frontier[FRONTIER_CAPACITY];
-static Candidate next_frontier[FRONTIER_CAPACITY];
-static xcb_query_tree_cookie_t tree_cookies[FRONTIER_CAPACITY];
-static xcb_get_property_cookie_t state_cookies[FRONTIER_CAPACITY];
+static xcb_query_tree_reply_t *frame_trees[BATCH_SIZE];
+static xcb_query_tree_cookie_t tree_cookies[SEARCH_DEPTH][BATCH_SIZE];
+static xcb_get_property_cookie_t state_cookies[BATCH_SIZE];
 
 /* The window whose callback runs now, whose text replies are on their way. */
 static HWND current_window;
@@ -97,6 +96,15 @@ static void Connect(void)
 
 	if (connection != NULL)
 		return;
+	/*
+	 * A closed standard descriptor would be given to the connection, and
+	 * output meant for it sent to the server. Plugged read-only, a write to
+	 * it still fails as it would have.
+	 */
+	for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; fd++) {
+		if (fcntl(fd, F_GETFD) < 0)
+			open("/dev/null", O_RDONLY);
+	}
 	connection = xcb_connect(NULL, NULL);
 	if (xcb_connection_has_error(connection))
 		Fail("Cannot open display.\n");
@@ -177,61 +185,85 @@ static BOOL HasProperty(xcb_get_property_reply_t *reply)
 	return reply != NULL && reply->type != XCB_ATOM_NONE;
 }
 
-/*
- * Level by level through each unresolved frame's subtree, all frames of the
- * batch at once. A frame without children is its own client whatever it
- * carries, so only frames with children are asked for WM_STATE.
- */
-static void SearchClients(int count)
+static xcb_get_property_cookie_t RequestState(xcb_window_t window)
 {
-	int frontier_length = 0;
+	return xcb_get_property(connection, 0, window, atoms[ATOM_WM_STATE], XCB_GET_PROPERTY_TYPE_ANY, 0, 0);
+}
 
-	for (int i = 0; i < count; i++) {
-		batch_clients[i] = XCB_WINDOW_NONE;
-		frontier[frontier_length++] = Candidate{i, batch_frames[i]};
-	}
-	for (int depth = 0; depth < SEARCH_DEPTH && frontier_length > 0; depth++) {
-		int checked_length = 0;
+/* Returns the first of the windows that has WM_STATE, asking a batch at a time, or XCB_WINDOW_NONE. */
+static xcb_window_t FirstWithState(const xcb_window_t *windows, int count)
+{
+	xcb_window_t found = XCB_WINDOW_NONE;
 
-		for (int i = 0; i < frontier_length; i++)
-			tree_cookies[i] = xcb_query_tree(connection, frontier[i].window);
-		for (int i = 0; i < frontier_length; i++) {
-			xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, tree_cookies[i], NULL);
-			if (tree == NULL) {
-				CheckConnection();
-				continue;
-			}
-			xcb_window_t *children = xcb_query_tree_children(tree);
-			int child_count = xcb_query_tree_children_length(tree);
-			if (depth == 0 && child_count > 0 && checked_length < FRONTIER_CAPACITY)
-				next_frontier[checked_length++] = frontier[i];
-			for (int c = 0; c < child_count && checked_length < FRONTIER_CAPACITY; c++)
-				next_frontier[checked_length++] = Candidate{frontier[i].frame_index, children[c]};
-			free(tree);
-		}
-		for (int i = 0; i < checked_length; i++) {
-			state_cookies[i] = xcb_get_property(connection, 0, next_frontier[i].window,
-				atoms[ATOM_WM_STATE], XCB_GET_PROPERTY_TYPE_ANY, 0, 0);
-		}
-		/* In order: a frame before its children, and children in stacking order. */
-		for (int i = 0; i < checked_length; i++) {
+	for (int start = 0; start < count && found == XCB_WINDOW_NONE; start += BATCH_SIZE) {
+		int piece = count - start < BATCH_SIZE ? count - start : BATCH_SIZE;
+		for (int i = 0; i < piece; i++)
+			state_cookies[i] = RequestState(windows[start + i]);
+		for (int i = 0; i < piece; i++) {
 			xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
-			int frame_index = next_frontier[i].frame_index;
-			if (HasProperty(state) && batch_clients[frame_index] == XCB_WINDOW_NONE)
-				batch_clients[frame_index] = next_frontier[i].window;
+			if (found == XCB_WINDOW_NONE && HasProperty(state))
+				found = windows[start + i];
 			free(state);
 		}
-		frontier_length = 0;
-		for (int i = 0; i < checked_length; i++) {
-			const Candidate *checked = &next_frontier[i];
-			if (batch_clients[checked->frame_index] == XCB_WINDOW_NONE
-			    && checked->window != batch_frames[checked->frame_index])
-				frontier[frontier_length++] = *checked;
+	}
+	return found;
+}
+
+/*
+ * As the X tools search below a frame: its children first, then each
+ * child's subtree in turn. The requests go out a batch at a time, so the
+ * memory stays bounded whatever the number of children.
+ */
+static xcb_window_t SearchSubtree(xcb_query_tree_reply_t *tree, int depth)
+{
+	xcb_window_t *children = xcb_query_tree_children(tree);
+	int count = xcb_query_tree_children_length(tree);
+	xcb_window_t found = FirstWithState(children, count);
+
+	for (int start = 0; start < count && found == XCB_WINDOW_NONE && depth + 1 < SEARCH_DEPTH;
+	     start += BATCH_SIZE) {
+		int piece = count - start < BATCH_SIZE ? count - start : BATCH_SIZE;
+		for (int i = 0; i < piece; i++)
+			tree_cookies[depth + 1][i] = xcb_query_tree(connection, children[start + i]);
+		for (int i = 0; i < piece; i++) {
+			xcb_query_tree_reply_t *subtree = xcb_query_tree_reply(connection, tree_cookies[depth + 1][i], NULL);
+			if (subtree == NULL)
+				CheckConnection();
+			else if (found == XCB_WINDOW_NONE)
+				found = SearchSubtree(subtree, depth + 1);
+			free(subtree);
+		}
+	}
+	return found;
+}
+
+/* A frame without children is its own client whatever it carries, so only frames with children are searched. */
+static void SearchClients(int count)
+{
+	for (int i = 0; i < count; i++)
+		tree_cookies[0][i] = xcb_query_tree(connection, batch_frames[i]);
+	for (int i = 0; i < count; i++) {
+		frame_trees[i] = xcb_query_tree_reply(connection, tree_cookies[0][i], NULL);
+		if (frame_trees[i] == NULL)
+			CheckConnection();
+		else if (xcb_query_tree_children_length(frame_trees[i]) > 0)
+			state_cookies[i] = RequestState(batch_frames[i]);
+	}
+	for (int i = 0; i < count; i++) {
+		batch_clients[i] = XCB_WINDOW_NONE;
+		if (frame_trees[i] != NULL && xcb_query_tree_children_length(frame_trees[i]) > 0) {
+			xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
+			if (HasProperty(state))
+				batch_clients[i] = batch_frames[i];
+			free(state);
 		}
 	}
 	for (int i = 0; i < count; i++) {
+		if (batch_clients[i] == XCB_WINDOW_NONE && frame_trees[i] != NULL)
+			batch_clients[i] = SearchSubtree(frame_trees[i], 0);
 		if (batch_clients[i] == XCB_WINDOW_NONE)
 			batch_clients[i] = batch_frames[i];
+		free(frame_trees[i]);
 	}
 }
 
@@ -297,7 +329,8 @@ static WindowRequests *RequestsFor(HWND window, WindowRequests *own)
 	return own;
 }
 
-static int CopyText(char *out, int capacity, const char *text, int length, BOOL utf8)
+/* Copies UTF-8 text, cut before a character whose bytes would not all fit; returns its length. */
+static int CopyText(char *out, int capacity, const char *text, int length)
 {
 	if (capacity <= 0)
 		return 0;
@@ -305,14 +338,56 @@ static int CopyText(char *out, int capacity, const char *text, int length, BOOL 
 	if (end != NULL)
 		length = (int)(end - text);
 	int copied = length < capacity - 1 ? length : capacity - 1;
-	/* Cut before a character whose bytes would not all fit. */
-	if (utf8 && copied < length) {
+	if (copied < length) {
 		while (copied > 0 && ((unsigned char)text[copied] & 0xC0) == 0x80)
 			copied--;
 	}
 	memcpy(out, text, (size_t)copied);
 	out[copied] = '\0';
 	return copied;
+}
+
+/* ICCCM's STRING is Latin-1: copies it as UTF-8, cut the same way. */
+static int CopyLatin1(char *out, int capacity, const char *text, int length)
+{
+	int copied = 0;
+
+	for (int i = 0; i < length && text[i] != '\0'; i++) {
+		unsigned char byte = (unsigned char)text[i];
+		if (copied + 1 + (byte >= 0x80) > capacity - 1)
+			break;
+		if (byte >= 0x80) {
+			out[copied++] = (char)(0xC0 | byte >> 6);
+			byte = (unsigned char)(0x80 | (byte & 0x3F));
+		}
+		out[copied++] = (char)byte;
+	}
+	if (capacity > 0)
+		out[copied] = '\0';
+	return copied;
+}
+
+/* Copies a text property as UTF-8, whichever encoding the client chose. */
+static int CopyProperty(char *out, int capacity, xcb_get_property_reply_t *reply)
+{
+	const char *value = (const char *)xcb_get_property_value(reply);
+	int length = xcb_get_property_value_length(reply);
+
+	if (reply->type == XCB_ATOM_STRING)
+		return CopyLatin1(out, capacity, value, length);
+	if (reply->type != atoms[ATOM_COMPOUND_TEXT])
+		return CopyText(out, capacity, value, length);
+	XTextProperty property = {(unsigned char *)value, reply->type, 8, (unsigned long)length};
+	char **list = NULL;
+	int count = 0;
+	if (text_display == NULL)
+		text_display = XOpenDisplay(NULL);
+	if (text_display == NULL || Xutf8TextPropertyToTextList(text_display, &property, &list, &count) < Success)
+		count = 0;
+	length = count > 0 ? CopyText(out, capacity, list[0], (int)strlen(list[0])) : CopyText(out, capacity, "", 0);
+	if (list != NULL)
+		XFreeStringList(list);
+	return length;
 }
 
 int GetClassNameA(HWND window, char *class_name, int capacity)
@@ -325,24 +400,17 @@ int GetClassNameA(HWND window, char *class_name, int capacity)
 	requests->class_pending = FALSE;
 	if (requests == &own)
 		DiscardReplies(&own);
-	if (HasProperty(reply) && capacity > 0) {
+	if (HasProperty(reply)) {
 		/* WM_CLASS holds "instance\0class\0", shown as "instance.class". */
-		const char *value = (const char *)xcb_get_property_value(reply);
+		char *value = (char *)xcb_get_property_value(reply);
 		int value_length = xcb_get_property_value_length(reply);
-		BOOL joined = FALSE;
-		for (int i = 0; i < value_length && length < capacity - 1; i++) {
-			char byte = value[i];
-			if (byte == '\0') {
-				if (joined)
-					break;
-				joined = TRUE;
-				byte = '.';
-			}
-			class_name[length++] = byte;
-		}
+		char *separator = (char *)memchr(value, '\0', (size_t)value_length);
+		if (separator != NULL && separator + 1 < value + value_length && separator[1] != '\0')
+			*separator = '.';
+		length = CopyProperty(class_name, capacity, reply);
+	} else if (capacity > 0) {
+		class_name[0] = '\0';
 	}
-	if (capacity > 0)
-		class_name[length] = '\0';
 	free(reply);
 	return length;
 }
@@ -361,12 +429,10 @@ int GetWindowTextA(HWND window, char *title, int capacity)
 	xcb_get_property_reply_t *name = net_wm_name;
 	if (!HasProperty(name) || xcb_get_property_value_length(name) == 0)
 		name = wm_name;
-	if (HasProperty(name)) {
-		length = CopyText(title, capacity, (const char *)xcb_get_property_value(name),
-			xcb_get_property_value_length(name), name->type == atoms[ATOM_UTF8_STRING]);
-	} else if (capacity > 0) {
+	if (HasProperty(name))
+		length = CopyProperty(title, capacity, name);
+	else if (capacity > 0)
 		title[0] = '\0';
-	}
 	free(net_wm_name);
 	free(wm_name);
 	return length;
@@ -449,6 +515,11 @@ FARPROC GetProcAddress(HMODULE module, const char *name)
 	if (module == NULL || strcmp(name, "SetLayeredWindowAttributes") != 0)
 		return NULL;
 	return reinterpret_cast<FARPROC>(SetLayeredWindowAttributes);
+}
+
+DWORD GetLastError(void)
+{
+	return errno == EPIPE ? ERROR_BROKEN_PIPE : 0;
 }
 
 HANDLE GetStdHandle(DWORD which)

@@ -37,7 +37,11 @@ def create(spec):
     if 'frame' in flags:
         # Override-redirect, so that no window manager frames the frame.
         parent = root.create_window(0, 0, 220, 150, 0, X.CopyFromParent, override_redirect=1)
+        for _ in range(300):
+            parent.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+        parent = parent.create_window(0, 0, 220, 150, 0, X.CopyFromParent)
         parent.map()
+        parent.query_tree().parent.map()
     window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent, background_pixel=conn.screen().white_pixel)
     if 'frame' in flags:
         window.change_property(WM_STATE, WM_STATE, 32, [1, 0])

@@ -3,29 +3,49 @@
 # project().
 set(CPACK_PACKAGE_NAME vitrel)
 set(CPACK_PACKAGE_VENDOR "The vitrel authors")
-set(CPACK_PACKAGE_CONTACT "The vitrel authors <vitrel@localhost>")
+set(CPACK_PACKAGE_CONTACT "The vitrel authors <vitrel@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make chosen top-level windows translucent, and list them")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 
 if(WIN32)
   install(TARGETS vitrel winlist RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)
+  install(FILES docs/screenshot.png DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME vitrel-${PROJECT_VERSION}-win64)
 else()
   include(GNUInstallDirs)
+  set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/vitrel)
   install(TARGETS vitrel winlist RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Debian wants man pages and the changelog compressed, the same bytes each build.
+  configure_file(cmake/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+  set(compressed ${CMAKE_BINARY_DIR}/changelog.gz)
   foreach(page vitrel.1 winlist.1)
     configure_file(man/${page}.in ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
-    install(FILES ${CMAKE_BINARY_DIR}/man/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    list(APPEND compressed ${CMAKE_BINARY_DIR}/man/${page}.gz)
   endforeach()
+  foreach(file IN LISTS compressed)
+    string(REGEX REPLACE "[.]gz$" "" source ${file})
+    add_custom_command(OUTPUT ${file} COMMAND gzip -9nkf ${source} DEPENDS ${source})
+  endforeach()
+  add_custom_target(compressed_docs ALL DEPENDS ${compressed})
+  install(FILES ${CMAKE_BINARY_DIR}/man/vitrel.1.gz ${CMAKE_BINARY_DIR}/man/winlist.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES completion/vitrel.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
     RENAME vitrel)
-  install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES README.md ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc_dir})
+  install(FILES LICENSE DESTINATION ${doc_dir} RENAME copyright)
+  install(FILES docs/screenshot.png DESTINATION ${doc_dir}/docs)
   set(CPACK_GENERATOR DEB)
+  set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://localhost/vitrel")
+  # The summary comes first on its own; this is the long description after it.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "vitrel gives every top-level window whose class name and title contain the
+given pieces a whole-window opacity, through the X11 window manager and
+compositor. winlist prints the class name and title of every top-level window,
+exactly the texts vitrel matches against.")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   # dpkg-shlibdeps reads the libraries the programs link, libxcb among them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()

@@ -1,5 +1,6 @@
 # bash completion for vitrel: its options, and after -class or -name the class
-# names or titles that winlist lists right now, quoted for the shell.
+# names or titles that winlist lists right now, quoted for the shell, or
+# within the quote the user opened.
 
 _vitrel_window_texts()
 {
@@ -12,6 +13,16 @@ _vitrel_window_texts()
 		esac
 		line=${line#"$label:\""}
 		line=${line%\"}
+		# After an opening quote, readline keeps the quote and closes it itself.
+		if [[ $cur == [\'\"]* ]]; then
+			[[ $line == "${cur:1}"* ]] || continue
+			if [[ $cur == \'* ]]; then
+				COMPREPLY+=("${line//\'/\'\\\'\'}")
+			else
+				COMPREPLY+=("$(sed 's/[$`\\"]/\\&/g' <<<"$line")")
+			fi
+			continue
+		fi
 		quoted=$(printf '%q' "$line")
 		if [[ $line == "$cur"* || $quoted == "$cur"* ]]; then
 			COMPREPLY+=("$quoted")

@@ -25,12 +25,16 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")
 deb=$native/vitrel_${version}_amd64.deb
 zip=$windows/vitrel-${version}-win64.zip
 
-check "the zip holds the programs, README and LICENSE" "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" \
-	"vitrel-$version-win64/LICENSE vitrel-$version-win64/README.md vitrel-$version-win64/vitrel.exe vitrel-$version-win64/winlist.exe "
-for page in vitrel.1 winlist.1; do
-	check "$page is lint-clean" "$(mandoc -T lint -W warning "$native/man/$page" 2>&1)" ""
-	check "$page carries the version" "$(grep -c "^\.Os vitrel $version\$" "$native/man/$page")" "1"
-done
+check "the zip holds the programs, README, its picture and LICENSE" "$(unzip -Z1 "$zip" | grep -v /$ | sort | tr '\n' ' ')" \
+	"vitrel-$version-win64/LICENSE vitrel-$version-win64/README.md vitrel-$version-win64/docs/screenshot.png vitrel-$version-win64/vitrel.exe vitrel-$version-win64/winlist.exe "
+# In a manual path of their own, so that each page's reference to the other resolves.
+pages=$(mktemp -d)
+mkdir "$pages/man1" && cp "$native"/man/*.1 "$pages/man1" && makewhatis "$pages"
+check "the man pages are lint-clean" "$(MANPATH=$pages mandoc -T lint -W style "$pages"/man1/*.1 2>&1)" ""
+check "the man pages carry the version" "$(grep -c "^\.Os vitrel $version\$" "$pages"/man1/*.1 | tr '\n' ' ')" \
+	"$pages/man1/vitrel.1:1 $pages/man1/winlist.1:1 "
+rm -rf "$pages"
+check "lintian finds nothing in the .deb" "$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges')" ""
 
 check "the .deb depends on the libraries the tools link" "$(dpkg-deb -f "$deb" Depends | grep -o 'libxcb1')" libxcb1
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "$deb" >/dev/null 2>&1

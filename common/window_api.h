@@ -11,4 +11,10 @@
 #include "winapi.h"
 #endif
 
+/*
+ * Writes UTF-8 text to a console or terminal so that every character shows,
+ * whatever its code page. Returns FALSE when it could not.
+ */
+BOOL WriteConsoleUtf8(HANDLE console, const char *text);
+
 #endif

@@ -15,6 +15,7 @@
 typedef int BOOL;
 typedef int32_t LONG;
 typedef uint32_t DWORD;
+typedef unsigned int UINT;
 typedef uint8_t BYTE;
 typedef uint32_t COLORREF;
 typedef intptr_t LPARAM;
@@ -34,6 +35,7 @@ typedef BOOL (CALLBACK *WNDENUMPROC)(HWND, LPARAM);
 #define WS_EX_LAYERED 0x00080000L
 #define LWA_ALPHA 0x00000002
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define CP_UTF8 65001
 #define ERROR_BROKEN_PIPE 109L
 #define ERROR_NO_DATA 232L
 #define ERROR_PIPE_NOT_CONNECTED 233L
@@ -47,6 +49,8 @@ BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD fla
 HMODULE LoadLibraryA(const char *name);
 FARPROC GetProcAddress(HMODULE module, const char *name);
 
+/* Every text of this window system is UTF-8. */
+UINT GetACP(void);
 /* ERROR_BROKEN_PIPE when the last failed call met a pipe with no reader; 0 for any other failure. */
 DWORD GetLastError(void);
 HANDLE GetStdHandle(DWORD which);

@@ -367,13 +367,35 @@ static int CopyLatin1(char *out, int capacity, const char *text, int length)
 	return copied;
 }
 
-/* Copies a text property as UTF-8, whichever encoding the client chose. */
+/* Returns whether the bytes read as UTF-8; one cut short by the end of the fetch (cut) may end inside a character. */
+static BOOL IsUtf8(const char *text, int length, BOOL cut)
+{
+	for (int i = 0; i < length && text[i] != '\0'; i++) {
+		unsigned char byte = (unsigned char)text[i];
+		int more = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
+		if (byte >= 0x80 && more == 0)
+			return FALSE;
+		for (; more > 0; more--) {
+			if (++i >= length)
+				return cut;
+			if (((unsigned char)text[i] & 0xC0) != 0x80)
+				return FALSE;
+		}
+	}
+	return TRUE;
+}
+
+/*
+ * Copies a text property as UTF-8, whichever encoding the client chose.
+ * Toolkits often write UTF-8 as STRING all the same, WM_CLASS above all, so
+ * only a STRING that is not UTF-8 is read as the Latin-1 ICCCM says it is.
+ */
 static int CopyProperty(char *out, int capacity, xcb_get_property_reply_t *reply)
 {
 	const char *value = (const char *)xcb_get_property_value(reply);
 	int length = xcb_get_property_value_length(reply);
 
-	if (reply->type == XCB_ATOM_STRING)
+	if (reply->type == XCB_ATOM_STRING && !IsUtf8(value, length, reply->bytes_after > 0))
 		return CopyLatin1(out, capacity, value, length);
 	if (reply->type != atoms[ATOM_COMPOUND_TEXT])
 		return CopyText(out, capacity, value, length);
@@ -517,6 +539,11 @@ FARPROC GetProcAddress(HMODULE module, const char *name)
 	return reinterpret_cast<FARPROC>(SetLayeredWindowAttributes);
 }
 
+UINT GetACP(void)
+{
+	return CP_UTF8;
+}
+
 DWORD GetLastError(void)
 {
 	return errno == EPIPE ? ERROR_BROKEN_PIPE : 0;
@@ -536,4 +563,17 @@ BOOL GetConsoleMode(HANDLE handle, DWORD *mode)
 		return FALSE;
 	*mode = 0;
 	return isatty((int)(intptr_t)handle - 1);
+}
+
+BOOL WriteConsoleUtf8(HANDLE console, const char *text)
+{
+	size_t length = strlen(text);
+
+	for (ssize_t written; length > 0; text += written, length -= (size_t)written) {
+		written = write((int)(intptr_t)console - 1, text, length);
+		if (written < 0 && errno != EINTR)
+			return FALSE;
+		written = written < 0 ? 0 : written;
+	}
+	return TRUE;
 }

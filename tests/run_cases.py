@@ -102,7 +102,7 @@ def records(windows, order, tags):
     tags = tags.keys()
     def shown(value):
         if len(value) > 1023:
-            value = value[:1023].decode(errors='ignore').encode() if system == 'x11' else value[:1023]
+            value = value[:1023].decode(errors='ignore').encode()
         return re.sub(rb'[\x00-\x1f\x7f]|\xc2[\x80-\x9f]', b'?', value) if tags & {'terminal', 'console'} else value
     listed = {w['name']: w for w in windows if w['class'] and w['title']}
     want = [b'Window class:"%s"\nWindow name:"%s"\n\n' % (shown(listed[name]['class']), shown(listed[name]['title']))
@@ -172,8 +172,9 @@ def check_imports():
         table = subprocess.run([os.environ['OBJDUMP'], '-p', os.path.join(bin_dir, tool + '.exe')],
                                stdout=subprocess.PIPE, text=True).stdout
         dlls = {dll.lower() for dll in re.findall(r'DLL Name: (\S+)', table)}
-        check(tool + ' imports only what Windows ships', (dlls - {'kernel32.dll', 'user32.dll', 'msvcrt.dll'},
-                                                          bool(dlls), hidden != '' and hidden in table), (set(), True, False))
+        check(tool + ' imports only what Windows ships, and carries its manifest',
+              (dlls - {'kernel32.dll', 'user32.dll', 'msvcrt.dll'}, bool(dlls), hidden != '' and hidden in table,
+               'Entry: ID: 0x000018' in table), (set(), True, False, True))
 
 
 if 'blend' in sys.argv:

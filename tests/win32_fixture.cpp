@@ -5,8 +5,10 @@
  *   reset             every layered bit cleared, alpha 77 for "l"; then as state
  *   state             "NAME ALPHA" per window in EnumWindows order, ALPHA a
  *                     number or "-" (not layered)
- *   console HEXARG... winlist.exe run on a console of its own: the screen, in hex
- * each answer ending with "end". Given a piece of a title alone, it prints the
+ *   console HEXARG... winlist.exe run on a console of its own: its status and whether
+ *                     the console's code page stayed, then the screen in UTF-8, in hex
+ * each answer ending with "end". Texts are UTF-8, and the windows are made
+ * through the wide functions. Given a piece of a title alone, it prints the
  * state of each window whose title holds it, and fails if none does.
  */
 #include <windows.h>
@@ -32,17 +34,24 @@ static char *FromHex(char *out, const char *hex)
 	return out;
 }
 
+static wchar_t *Wide(const char *text, wchar_t *wide)
+{
+	MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, TEXT);
+	return wide;
+}
+
 static DWORD WINAPI PumpMessages(LPVOID)
 {
+	static wchar_t class_name[TEXT], title[TEXT];
 	MSG message;
 
 	for (int i = 0; i < window_count; i++) {
-		WNDCLASSA window_class = {};
-		window_class.lpfnWndProc = DefWindowProcA;
-		window_class.lpszClassName = class_names[i];
-		RegisterClassA(&window_class);
+		WNDCLASSW window_class = {};
+		window_class.lpfnWndProc = DefWindowProcW;
+		window_class.lpszClassName = Wide(class_names[i], class_name);
+		RegisterClassW(&window_class);
 		if (strchr(flags[i], 'c') == NULL)
-			handles[i] = CreateWindowExA(0, class_names[i], titles[i],
+			handles[i] = CreateWindowExW(0, class_name, Wide(titles[i], title),
 				WS_OVERLAPPEDWINDOW | (strchr(flags[i], 'h') ? 0 : WS_VISIBLE), i * 10, i * 8, 320, 200, NULL,
 				NULL, NULL, NULL);
 	}
@@ -77,7 +86,8 @@ static BOOL CALLBACK PrintState(HWND handle, LPARAM title_piece)
 
 static void RunOnConsole(char *args)
 {
-	static char command[8192], row[COLUMNS];
+	static char command[8192], row[COLUMNS * 4];
+	static wchar_t wide_row[COLUMNS];
 	SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
 	STARTUPINFOA startup = {};
 	PROCESS_INFORMATION process;
@@ -91,13 +101,17 @@ static void RunOnConsole(char *args)
 	startup.hStdOutput = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
 		&inherit, CONSOLE_TEXTMODE_BUFFER, NULL);
 	SetConsoleScreenBufferSize(startup.hStdOutput, COORD{COLUMNS, ROWS});
+	SetConsoleOutputCP(437);
 	if (!CreateProcessA(NULL, command, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process))
 		return;
 	WaitForSingleObject(process.hProcess, INFINITE);
-	for (SHORT y = 0; y < ROWS && ReadConsoleOutputCharacterA(startup.hStdOutput, row, COLUMNS, COORD{0, y}, &got);
+	GetExitCodeProcess(process.hProcess, &got);
+	printf("%lu %s\n", got, GetConsoleOutputCP() == 437 ? "kept" : "changed");
+	for (SHORT y = 0; y < ROWS && ReadConsoleOutputCharacterW(startup.hStdOutput, wide_row, COLUMNS, COORD{0, y}, &got);
 	     y++) {
-		while (got > 0 && row[got - 1] == ' ')
+		while (got > 0 && wide_row[got - 1] == L' ')
 			got--;
+		got = (DWORD)WideCharToMultiByte(CP_UTF8, 0, wide_row, (int)got, row, (int)sizeof row, NULL, NULL);
 		for (DWORD i = 0; i < got; i++)
 			printf("%02x", (unsigned char)row[i]);
 		printf("0d0a");

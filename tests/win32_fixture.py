@@ -29,7 +29,9 @@ def state(command='state'):
 
 
 def console(args):
-    return 0, bytes.fromhex(''.join(ask('console ' + ' '.join('x' + arg.hex() for arg in args)))), b''
+    first, *screen = ask('console ' + ' '.join('x' + arg.hex() for arg in args))
+    status, code_page = first.split()
+    return int(status) if code_page == 'kept' else 'code page changed', bytes.fromhex(''.join(screen)), b''
 
 
 def stop():

@@ -40,15 +40,18 @@ static void ListWindow(const WindowEntry *entry)
 {
 	static char class_name[WINDOW_TEXT_CAPACITY];
 	static char title[WINDOW_TEXT_CAPACITY];
+	static char record[2 * WINDOW_TEXT_CAPACITY + sizeof RECORD_FORMAT];
 
-	if (output_is_console) {
-		MaskControls(class_name, entry->class_name);
-		MaskControls(title, entry->title);
-		printf(RECORD_FORMAT, class_name, title);
-	} else {
+	if (!output_is_console) {
 		printf(RECORD_FORMAT, entry->class_name, entry->title);
+		NoteWriteState();
+		return;
 	}
-	NoteWriteState();
+	MaskControls(class_name, entry->class_name);
+	MaskControls(title, entry->title);
+	snprintf(record, sizeof record, RECORD_FORMAT, class_name, title);
+	if (!WriteConsoleUtf8(GetStdHandle(STD_OUTPUT_HANDLE), record) && write_state == ALL_WRITTEN)
+		write_state = WRITE_FAILED;
 }
 
 int main()

@@ -14,14 +14,10 @@
  * An X error on a window makes that window's read fail; only a display that
  * cannot be reached ends the process.
  */
-#include "winapi.h"
+#include "linux_backend.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -77,12 +73,6 @@ static BOOL prefetch_opacity;
 static HWND style_window;
 static LONG style_value;
 
-static void Fail(const char *message)
-{
-	fputs(message, stderr);
-	exit(1);
-}
-
 /* A missing reply is the window's failure, unless the connection itself is gone. */
 static void CheckConnection(void)
 {
@@ -90,21 +80,12 @@ static void CheckConnection(void)
 		Fail("Display connection lost.\n");
 }
 
-static void Connect(void)
+/* The last backend tried: a display that cannot be reached ends the process. */
+static BOOL Connect(void)
 {
 	xcb_intern_atom_cookie_t cookies[ATOM_COUNT];
 
-	if (connection != NULL)
-		return;
-	/*
-	 * A closed standard descriptor would be given to the connection, and
-	 * output meant for it sent to the server. Plugged read-only, a write to
-	 * it still fails as it would have.
-	 */
-	for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; fd++) {
-		if (fcntl(fd, F_GETFD) < 0)
-			open("/dev/null", O_RDONLY);
-	}
+	PlugStandardDescriptors();
 	connection = xcb_connect(NULL, NULL);
 	if (xcb_connection_has_error(connection))
 		Fail("Cannot open display.\n");
@@ -117,6 +98,7 @@ static void Connect(void)
 		atoms[i] = reply->atom;
 		free(reply);
 	}
+	return TRUE;
 }
 
 static HWND MakeHandle(xcb_window_t frame, xcb_window_t client)
@@ -290,11 +272,10 @@ static BOOL WalkBatch(int count, WNDENUMPROC callback, LPARAM context)
 	return keep_going;
 }
 
-BOOL EnumWindows(WNDENUMPROC callback, LPARAM context)
+static BOOL EnumX11Windows(WNDENUMPROC callback, LPARAM context)
 {
 	BOOL keep_going = TRUE;
 
-	Connect();
 	xcb_screen_iterator_t screen = xcb_setup_roots_iterator(xcb_get_setup(connection));
 	for (; screen.rem > 0 && keep_going; xcb_screen_next(&screen)) {
 		xcb_query_tree_reply_t *tree =
@@ -322,29 +303,10 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM context)
 /* Takes the replies the walk asked for if window is the one being visited, else asks now. */
 static WindowRequests *RequestsFor(HWND window, WindowRequests *own)
 {
-	Connect();
 	if (current_requests != NULL && window == current_window)
 		return current_requests;
 	RequestWindow(ClientOf(window), own);
 	return own;
-}
-
-/* Copies UTF-8 text, cut before a character whose bytes would not all fit; returns its length. */
-static int CopyText(char *out, int capacity, const char *text, int length)
-{
-	if (capacity <= 0)
-		return 0;
-	const char *end = (const char *)memchr(text, '\0', (size_t)length);
-	if (end != NULL)
-		length = (int)(end - text);
-	int copied = length < capacity - 1 ? length : capacity - 1;
-	if (copied < length) {
-		while (copied > 0 && ((unsigned char)text[copied] & 0xC0) == 0x80)
-			copied--;
-	}
-	memcpy(out, text, (size_t)copied);
-	out[copied] = '\0';
-	return copied;
 }
 
 /* ICCCM's STRING is Latin-1: copies it as UTF-8, cut the same way. */
@@ -412,7 +374,7 @@ static int CopyProperty(char *out, int capacity, xcb_get_property_reply_t *reply
 	return length;
 }
 
-int GetClassNameA(HWND window, char *class_name, int capacity)
+static int GetX11ClassName(HWND window, char *class_name, int capacity)
 {
 	WindowRequests own;
 	WindowRequests *requests = RequestsFor(window, &own);
@@ -437,7 +399,7 @@ int GetClassNameA(HWND window, char *class_name, int capacity)
 	return length;
 }
 
-int GetWindowTextA(HWND window, char *title, int capacity)
+static int GetX11WindowText(HWND window, char *title, int capacity)
 {
 	WindowRequests own;
 	WindowRequests *requests = RequestsFor(window, &own);
@@ -489,22 +451,16 @@ static void SetOpacity(HWND window, uint32_t opacity)
 }
 
 /* A window is layered when it carries an opacity for the compositor. */
-LONG GetWindowLongA(HWND window, int index)
+static LONG GetX11WindowLong(HWND window, int)
 {
-	Connect();
-	if (index != GWL_EXSTYLE)
-		return 0;
 	style_window = window;
 	style_value = HasOpacity(window) ? WS_EX_LAYERED : 0;
 	return style_value;
 }
 
-LONG SetWindowLongA(HWND window, int index, LONG value)
+static LONG SetX11WindowLong(HWND window, int index, LONG value)
 {
-	Connect();
-	if (index != GWL_EXSTYLE)
-		return 0;
-	LONG previous = window == style_window ? style_value : GetWindowLongA(window, index);
+	LONG previous = window == style_window ? style_value : GetX11WindowLong(window, index);
 	if ((value & WS_EX_LAYERED) != 0 && (previous & WS_EX_LAYERED) == 0) {
 		SetOpacity(window, 0xFFFFFFFFu);
 	} else if ((value & WS_EX_LAYERED) == 0 && (previous & WS_EX_LAYERED) != 0) {
@@ -517,63 +473,14 @@ LONG SetWindowLongA(HWND window, int index, LONG value)
 	return previous;
 }
 
-BOOL SetLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)
+static BOOL SetX11LayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)
 {
-	Connect();
 	if ((flags & LWA_ALPHA) != 0)
 		SetOpacity(window, alpha * 0x01010101u);
 	return TRUE;
 }
 
-HMODULE LoadLibraryA(const char *name)
-{
-	static char user32;
-
-	return strcmp(name, "user32.dll") == 0 ? &user32 : NULL;
-}
-
-FARPROC GetProcAddress(HMODULE module, const char *name)
-{
-	if (module == NULL || strcmp(name, "SetLayeredWindowAttributes") != 0)
-		return NULL;
-	return reinterpret_cast<FARPROC>(SetLayeredWindowAttributes);
-}
-
-UINT GetACP(void)
-{
-	return CP_UTF8;
-}
-
-DWORD GetLastError(void)
-{
-	return errno == EPIPE ? ERROR_BROKEN_PIPE : 0;
-}
-
-HANDLE GetStdHandle(DWORD which)
-{
-	if (which != STD_OUTPUT_HANDLE)
-		return NULL;
-	/* Offset by one so that no descriptor reads as a null handle. */
-	return (HANDLE)(intptr_t)(STDOUT_FILENO + 1);
-}
-
-BOOL GetConsoleMode(HANDLE handle, DWORD *mode)
-{
-	if (handle == NULL)
-		return FALSE;
-	*mode = 0;
-	return isatty((int)(intptr_t)handle - 1);
-}
-
-BOOL WriteConsoleUtf8(HANDLE console, const char *text)
-{
-	size_t length = strlen(text);
-
-	for (ssize_t written; length > 0; text += written, length -= (size_t)written) {
-		written = write((int)(intptr_t)console - 1, text, length);
-		if (written < 0 && errno != EINTR)
-			return FALSE;
-		written = written < 0 ? 0 : written;
-	}
-	return TRUE;
-}
+const LinuxBackend x11_backend = {
+	"x11", Connect, EnumX11Windows, GetX11ClassName, GetX11WindowText, GetX11WindowLong, SetX11WindowLong,
+	SetX11LayeredWindowAttributes,
+};

@@ -2,9 +2,12 @@
 # Runs a command on a virtual X display of its own, with what is named started
 # on it first, and stops them all after; the command's status is the script's.
 #
-#   session.sh [wine] [openbox] [picom] -- COMMAND [ARG ...]
+#   session.sh [wine] [openbox] [picom] [sway] -- COMMAND [ARG ...]
 #
-# Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). Only
+# Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
+# runs headless, as the user vitrel-sway (made on first use: sway will not run
+# as root), with XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and
+# DISPLAY, as in a sway session. Only
 # what this script started is stopped: by process id, and Wine by
 # wineserver -k for that prefix.
 set -u
@@ -38,6 +41,17 @@ for part; do
 	--) break ;;
 	openbox) start 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' openbox --sm-disable ;;
 	picom) start true picom --backend xrender --config /dev/null ;;
+	sway)
+		id vitrel-sway >/dev/null 2>&1 || useradd --system --user-group --no-create-home vitrel-sway
+		chmod 755 "$state" && mkdir -m 700 "$state/run" && chown vitrel-sway "$state/run"
+		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' \
+			'exec echo "$DISPLAY $WAYLAND_DISPLAY" >$XDG_RUNTIME_DIR/session' >"$state/sway.conf"
+		start "[ -s $state/run/session ]" setpriv --reuid "$(id -u vitrel-sway)" --regid "$(id -g vitrel-sway)" \
+			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \
+			WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$state/sway.conf"
+		read -r DISPLAY WAYLAND_DISPLAY <"$state/run/session"
+		export DISPLAY WAYLAND_DISPLAY XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)"
+		;;
 	wine)
 		export WINEPREFIX="${WINEPREFIX:-$state/prefix}" WINEDEBUG=-all
 		# With no window manager on the display, Wine waits two seconds for one
@@ -45,7 +59,7 @@ for part; do
 		{ "$WINE" wineboot -i && "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; } \
 			</dev/null >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 		;;
-	*) echo "usage: session.sh [wine] [openbox] [picom] -- COMMAND [ARG ...]" >&2; exit 2 ;;
+	*) echo "usage: session.sh [wine] [openbox] [picom] [sway] -- COMMAND [ARG ...]" >&2; exit 2 ;;
 	esac
 done
 "$@"

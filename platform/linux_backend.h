@@ -1,0 +1,38 @@
+#ifndef LINUX_BACKEND_H
+#define LINUX_BACKEND_H
+
+/*
+ * One window system's part of the window-manager interface on Linux. The
+ * walk's functions go through the table of the backend chosen for the
+ * session (linux_platform.cpp); the rest is shared by all.
+ */
+#include "winapi.h"
+
+struct LinuxBackend {
+	const char *name;
+	/* Returns FALSE, having touched nothing, when this session has no such window system. */
+	BOOL (*connect)(void);
+	BOOL (*enum_windows)(WNDENUMPROC callback, LPARAM context);
+	int (*get_class_name)(HWND window, char *class_name, int capacity);
+	int (*get_window_text)(HWND window, char *title, int capacity);
+	LONG (*get_window_long)(HWND window, int index);
+	LONG (*set_window_long)(HWND window, int index, LONG value);
+	BOOL (*set_layered_window_attributes)(HWND window, COLORREF key, BYTE alpha, DWORD flags);
+};
+
+extern const LinuxBackend x11_backend;
+extern const LinuxBackend sway_backend;
+
+/* Writes the message to standard error and ends the process with status 1. */
+[[noreturn]] void Fail(const char *message);
+
+/*
+ * Opens /dev/null read-only on each closed standard descriptor, so that no
+ * connection gets one and a write to it still fails as it would have.
+ */
+void PlugStandardDescriptors(void);
+
+/* Copies UTF-8 text, cut before a character whose bytes would not all fit; returns its length. */
+int CopyText(char *out, int capacity, const char *text, int length);
+
+#endif

@@ -6,11 +6,11 @@ set -eu
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
-for tool in xdotool wmctrl; do
+for tool in xdotool wmctrl time; do
 	command -v "$tool" >/dev/null || {
 		sudo=
 		[ "$(id -u)" -eq 0 ] || sudo=sudo
-		DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends xdotool wmctrl
+		DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends xdotool wmctrl time
 	}
 done
 cmake --preset release >/dev/null
@@ -26,6 +26,10 @@ tests/session.sh -- build/release/bin/x11_bench build/release/bin 100 1000 10000
 echo
 echo "X11, under openbox:"
 tests/session.sh openbox -- build/release/bin/x11_bench build/release/bin --managed 500
+
+echo
+echo "sway, headless:"
+tests/session.sh sway -- bench/sway_bench.py build/release/bin 50
 
 echo
 echo "Windows build under Wine:"

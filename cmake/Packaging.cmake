@@ -43,7 +43,7 @@ else()
   # The summary comes first on its own; this is the long description after it.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "vitrel gives every top-level window whose class name and title contain the
 given pieces a whole-window opacity, through the X11 window manager and
-compositor. winlist prints the class name and title of every top-level window,
+compositor, or through sway's IPC for native Wayland windows. winlist prints the class name and title of every top-level window,
 exactly the texts vitrel matches against.")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   # dpkg-shlibdeps reads the libraries the programs link, libxcb among them.

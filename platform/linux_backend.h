@@ -32,7 +32,10 @@ extern const LinuxBackend sway_backend;
  */
 void PlugStandardDescriptors(void);
 
-/* Copies UTF-8 text, cut before a character whose bytes would not all fit; returns its length. */
+/*
+ * Copies text up to its first NUL, cut to the capacity; returns its length.
+ * The walk drops a character that the cut splits.
+ */
 int CopyText(char *out, int capacity, const char *text, int length);
 
 #endif

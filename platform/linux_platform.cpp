@@ -57,10 +57,6 @@ int CopyText(char *out, int capacity, const char *text, int length)
 	if (end != NULL)
 		length = (int)(end - text);
 	int copied = length < capacity - 1 ? length : capacity - 1;
-	if (copied < length) {
-		while (copied > 0 && ((unsigned char)text[copied] & 0xC0) == 0x80)
-			copied--;
-	}
 	memcpy(out, text, (size_t)copied);
 	out[copied] = '\0';
 	return copied;

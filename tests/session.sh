@@ -44,7 +44,7 @@ for part; do
 	sway)
 		id vitrel-sway >/dev/null 2>&1 || useradd --system --user-group --no-create-home vitrel-sway
 		chmod 755 "$state" && mkdir -m 700 "$state/run" && chown vitrel-sway "$state/run"
-		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' \
+		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' 'gaps top 210' \
 			'exec echo "$DISPLAY $WAYLAND_DISPLAY" >$XDG_RUNTIME_DIR/session' >"$state/sway.conf"
 		start "[ -s $state/run/session ]" setpriv --reuid "$(id -u vitrel-sway)" --regid "$(id -g vitrel-sway)" \
 			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \

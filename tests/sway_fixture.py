@@ -39,8 +39,19 @@ def start(specs):
         found = {texts(view): view['id'] for view in views()}
         if wanted.keys() <= found.keys():
             windows.update({found[key]: [spec['name'], 'layered' in spec['flags']] for key, spec in wanted.items()})
-            return True
+            return all(float_window(found[key]) for key, spec in wanted.items() if 'floating' in spec['flags'])
         time.sleep(0.1)
+    return False
+
+
+# Over the blue background, above the tiled windows, once the client has taken the size.
+def float_window(con_id):
+    for _ in range(50):
+        for command in ('floating enable', 'resize set width 300 px height 200 px', 'move absolute position 0 0'):
+            swaymsg('[con_id=%d] %s' % (con_id, command))
+        time.sleep(0.1)
+        if [v['rect'] for v in views() if v['id'] == con_id] == [{'x': 0, 'y': 0, 'width': 300, 'height': 200}]:
+            return True
     return False
 
 

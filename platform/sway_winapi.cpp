@@ -26,6 +26,8 @@ enum {
 	/* Some 1,600 windows' changes to a message; more go out in further ones. */
 	COMMANDS_CAPACITY = 65536,
 	COMMAND_ROOM = 64,
+	/* Each part of an XWayland window's "instance.class" is kept to a text's length. */
+	CLASS_PART_CAPACITY = 1024,
 };
 
 static int ipc = -1;
@@ -152,7 +154,7 @@ static int GetSwayClassName(HWND window, char *class_name, int capacity)
 	json_object *view = ViewOf(window);
 	json_object *properties;
 	const char *app_id = view != NULL ? Member(view, "app_id") : NULL;
-	char joined[2 * 1024 + 2];
+	char joined[2 * CLASS_PART_CAPACITY + 2];
 
 	if (app_id != NULL)
 		return CopyText(class_name, capacity, app_id, (int)strlen(app_id));
@@ -160,8 +162,9 @@ static int GetSwayClassName(HWND window, char *class_name, int capacity)
 		return CopyText(class_name, capacity, "", 0);
 	const char *instance = Member(properties, "instance");
 	const char *class_part = Member(properties, "class");
-	int length = snprintf(joined, sizeof joined, "%.1024s%s%.1024s", instance != NULL ? instance : "",
-		class_part != NULL && class_part[0] != '\0' ? "." : "", class_part != NULL ? class_part : "");
+	int length = snprintf(joined, sizeof joined, "%.*s%s%.*s", CLASS_PART_CAPACITY, instance != NULL ? instance : "",
+		class_part != NULL && class_part[0] != '\0' ? "." : "", CLASS_PART_CAPACITY,
+		class_part != NULL ? class_part : "");
 	return CopyText(class_name, capacity, joined, length);
 }
 

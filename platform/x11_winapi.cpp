@@ -8,9 +8,10 @@
  * "instance.class", its title _NET_WM_NAME or else WM_NAME, and its alpha the
  * _NET_WM_WINDOW_OPACITY that compositors read.
  *
- * EnumWindows sends every request for a batch of windows before it reads the
- * first reply, and the callback's GetClassNameA, GetWindowTextA and
- * GetWindowLongA take those replies, so a walk costs a few round trips per batch, not several per window.
+ * The walk sends every request for a batch of windows before it reads the
+ * first reply, and the callback's reads of texts and opacity take those
+ * replies, so a walk costs a few round trips per batch, not several per
+ * window; only the search for a client below a frame asks frame by frame.
  * An X error on a window makes that window's read fail; only a display that
  * cannot be reached ends the process.
  */

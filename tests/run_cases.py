@@ -89,8 +89,12 @@ def run(tool, args, tags=()):
         reader = threading.Thread(target=drain, args=(terminal, chunks))
         reader.start()
     for _ in range(2):
-        # With SIGPIPE ignored, as this script has it, a reader gone early is a failed write.
-        result = subprocess.run(command, env=env, stdout=out, stderr=subprocess.PIPE, restore_signals=False)
+        try:
+            # With SIGPIPE ignored, as this script has it, a reader gone early is a failed write.
+            result = subprocess.run(command, env=env, stdout=out, stderr=subprocess.PIPE, restore_signals=False,
+                                    timeout=60)
+        except subprocess.TimeoutExpired as expired:
+            result = subprocess.CompletedProcess(command, 'no end in 60 s', expired.stdout, expired.stderr or b'')
         # Wine's loader now and then dies on the way out; that failure alone is run again.
         if result.returncode != 127 or b'Inconsistency detected by ld.so' not in result.stderr:
             break

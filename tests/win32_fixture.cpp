@@ -4,7 +4,8 @@
  * l layered, c notepad's window instead), prints "ready", then answers lines:
  *   reset             every layered bit cleared, alpha 77 for "l"; then as state
  *   state             "NAME ALPHA" per window in EnumWindows order, ALPHA a
- *                     number or "-" (not layered)
+ *                     number or "-" (not layered), with "+style" when another
+ *                     bit of its extended style changed
  *   console HEXARG... winlist.exe run on a console of its own: its status and whether
  *                     the console's code page stayed, then the screen in UTF-8, in hex
  * each answer ending with "end". Texts are UTF-8, and the windows are made
@@ -20,6 +21,7 @@ enum { MAX_WINDOWS = 32, TEXT = 2100, COLUMNS = 2048, ROWS = 200 };
 
 static char names[MAX_WINDOWS][32], flags[MAX_WINDOWS][8], class_names[MAX_WINDOWS][TEXT], titles[MAX_WINDOWS][TEXT];
 static HWND handles[MAX_WINDOWS];
+static LONG other_styles[MAX_WINDOWS];
 static int window_count, states_printed;
 static HANDLE ready;
 
@@ -65,12 +67,15 @@ static DWORD WINAPI PumpMessages(LPVOID)
 static BOOL CALLBACK PrintState(HWND handle, LPARAM title_piece)
 {
 	char name[TEXT] = "";
+	const char *style = "";
 	BYTE alpha;
 	DWORD layered_flags;
 
 	for (int i = 0; i < window_count; i++) {
-		if (handles[i] == handle)
+		if (handles[i] == handle) {
 			strcpy(name, names[i]);
+			style = (GetWindowLongA(handle, GWL_EXSTYLE) & ~WS_EX_LAYERED) != other_styles[i] ? "+style" : "";
+		}
 	}
 	if (title_piece != 0 && (GetWindowTextA(handle, name, TEXT) == 0 || !strstr(name, (char *)title_piece)))
 		name[0] = '\0';
@@ -78,9 +83,9 @@ static BOOL CALLBACK PrintState(HWND handle, LPARAM title_piece)
 		return TRUE;
 	states_printed++;
 	if ((GetWindowLongA(handle, GWL_EXSTYLE) & WS_EX_LAYERED) == 0)
-		printf("%s -\n", name);
+		printf("%s -%s\n", name, style);
 	else if (GetLayeredWindowAttributes(handle, NULL, &alpha, &layered_flags) && (layered_flags & LWA_ALPHA))
-		printf("%s %u\n", name, alpha);
+		printf("%s %u%s\n", name, alpha, style);
 	return TRUE;
 }
 
@@ -147,6 +152,8 @@ int main(int argc, char **argv)
 	ready = CreateEventA(NULL, TRUE, FALSE, NULL);
 	CreateThread(NULL, 0, PumpMessages, NULL, 0, NULL);
 	WaitForSingleObject(ready, 30000);
+	for (int i = 0; i < window_count; i++)
+		other_styles[i] = GetWindowLongA(handles[i], GWL_EXSTYLE) & ~WS_EX_LAYERED;
 	for (puts("ready\nend"); fflush(stdout) == 0 && fgets(line, sizeof line, stdin) != NULL; puts("end")) {
 		for (int i = 0; strcmp(line, "reset\n") == 0 && i < window_count; i++) {
 			LONG style = GetWindowLongA(handles[i], GWL_EXSTYLE) & ~WS_EX_LAYERED;

@@ -22,6 +22,7 @@ struct LinuxBackend {
 
 extern const LinuxBackend x11_backend;
 extern const LinuxBackend sway_backend;
+extern const LinuxBackend kwin_backend;
 
 /* Writes the message to standard error and ends the process with status 1. */
 [[noreturn]] void Fail(const char *message);

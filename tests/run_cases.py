@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 # Runs cases.txt against one window system, inside the session session.sh made:
 #   run_cases.py SYSTEM BIN-DIR [blend]
-# SYSTEM is x11, sway or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
+# SYSTEM is x11, sway, kwin or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
 # makes and reads its windows. With blend it checks instead what a person sees
 # under a compositor.
 import codecs
@@ -15,7 +15,7 @@ import sys
 import threading
 import time
 
-SYSTEMS = {'x11', 'win32', 'sway'}
+SYSTEMS = {'x11', 'win32', 'sway', 'kwin'}
 system, bin_dir = sys.argv[1:3]
 fixture = importlib.import_module(system + '_fixture')
 results = [0, 0]
@@ -76,8 +76,8 @@ def run(tool, args, tags=()):
     if 'closed' in tags:
         command = ['sh', '-c', 'exec "$@" >&-', 'sh'] + command
     # Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
-    gone = 'SWAYSOCK' if 'SWAYSOCK' in os.environ else 'DISPLAY'
-    env = {k: v + '.gone' if k == gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
+    gone = {'sway': ['SWAYSOCK'], 'kwin': ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']}.get(system, ['DISPLAY'])
+    env = {k: v + '.gone' if k in gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
     out, chunks = subprocess.PIPE, []
     if 'full' in tags:
         out = os.open('/dev/full', os.O_WRONLY)

@@ -2,12 +2,13 @@
 # Runs a command on a virtual X display of its own, with what is named started
 # on it first, and stops them all after; the command's status is the script's.
 #
-#   session.sh [wine] [openbox] [picom] [sway] -- COMMAND [ARG ...]
+#   session.sh [wine] [openbox] [picom] [sway | kwin] -- COMMAND [ARG ...]
 #
 # Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
 # runs headless, as the user vitrel-sway (made on first use: sway will not run
 # as root), with XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and
-# DISPLAY, as in a sway session. Only
+# DISPLAY, as in a sway session. kwin is KWin's virtual Wayland session on a
+# session bus of its own, with Xwayland; KWIN_LOG names its log. Only
 # what this script started is stopped: by process id, and Wine by
 # wineserver -k for that prefix.
 set -u
@@ -59,7 +60,16 @@ for part; do
 		{ "$WINE" wineboot -i && "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; } \
 			</dev/null >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 		;;
-	*) echo "usage: session.sh [wine] [openbox] [picom] [sway] -- COMMAND [ARG ...]" >&2; exit 2 ;;
+	kwin)
+		# The packaged binary carries a file capability that a container refuses to run.
+		cp /usr/bin/kwin_wayland "$state/kwin_wayland" && mkdir -m 700 "$state/run" && ls /tmp/.X11-unix >"$state/x11"
+		start "[ -s $state/bus ]" dbus-daemon --session --nofork --print-address=3 3>"$state/bus"
+		export DBUS_SESSION_BUS_ADDRESS="$(cat "$state/bus")" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
+		start "[ -S $state/run/wayland-0 ] && ls /tmp/.X11-unix | grep -qvxF -f $state/x11" \
+			"$state/kwin_wayland" --virtual --xwayland --no-lockscreen --width 1280 --height 800
+		export WAYLAND_DISPLAY=wayland-0 DISPLAY=":$(ls /tmp/.X11-unix | grep -vxF -f "$state/x11" | head -1 | tr -d X)"
+		;;
+	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin] -- COMMAND [ARG ...]" >&2; exit 2 ;;
 	esac
 done
 "$@"

@@ -2,8 +2,8 @@
 # Installs what building and testing need on Debian 12, skipping what is there.
 set -eu
 
-packages="cmake make g++ pkg-config libxcb1-dev libx11-dev libjson-c-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-wine64 xvfb x11-apps x11-utils openbox picom python3-xlib sway foot grim xwayland mandoc man-db unzip dpkg-dev lintian"
+packages="cmake make g++ pkg-config libxcb1-dev libx11-dev libjson-c-dev libdbus-1-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+wine64 xvfb x11-apps x11-utils openbox picom python3-xlib sway foot grim xwayland kwin-wayland qtwayland5 python3-pyqt5 dbus mandoc man-db unzip dpkg-dev lintian"
 
 missing=
 for package in $packages; do

@@ -29,7 +29,11 @@ tests/session.sh openbox -- build/release/bin/x11_bench build/release/bin --mana
 
 echo
 echo "sway, headless:"
-tests/session.sh sway -- bench/sway_bench.py build/release/bin 50
+tests/session.sh sway -- bench/wayland_bench.py sway build/release/bin 50
+
+echo
+echo "KWin, virtual:"
+tests/session.sh kwin -- bench/wayland_bench.py kwin build/release/bin 20
 
 echo
 echo "Windows build under Wine:"

@@ -36,7 +36,8 @@ check "the man pages carry the version" "$(grep -c "^\.Os vitrel $version\$" "$p
 rm -rf "$pages"
 check "lintian finds nothing in the .deb" "$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges')" ""
 
-check "the .deb depends on the libraries the tools link" "$(dpkg-deb -f "$deb" Depends | grep -o 'libxcb1\|libx11-6\|libjson-c5' | tr '\n' ' ')" "libjson-c5 libx11-6 libxcb1 "
+check "the .deb depends on the libraries the tools link" "$(dpkg-deb -f "$deb" Depends | grep -o 'libxcb1\|libx11-6\|libjson-c5\|libdbus-1-3' | tr '\n' ' ')" \
+	"libdbus-1-3 libjson-c5 libx11-6 libxcb1 "
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "$deb" >/dev/null 2>&1
 check "the .deb installs" "$(dpkg-query -W -f '${Version}' vitrel 2>/dev/null)" "$version"
 check "with its completion and man pages" \

@@ -1,0 +1,63 @@
+#!/usr/bin/python3
+# Times a walk over N windows under sway or KWin, inside the session that
+# tests/session.sh made: winlist, and vitrel changing one window in ten, and
+# under sway what a script does with sway's own client, swaymsg -t get_tree
+# then one swaymsg change. Prints the median wall time of 21 runs and the
+# peak memory of each command.
+#   wayland_bench.py sway|kwin BIN-DIR N
+import json
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests'))
+from kwin_fixture import QT_WINDOW  # noqa: E402
+
+system, bin_dir, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
+for i in range(count):
+    app_id = 'bench.Match' if i % 10 == 0 else 'bench.Bench'
+    if system == 'sway':
+        subprocess.run(['swaymsg', 'exec', 'foot -a %s -T "bench window %d" sleep 100000' % (app_id, i)],
+                       stdout=subprocess.DEVNULL)
+    else:
+        subprocess.Popen(['/usr/bin/python3', '-c', QT_WINDOW, app_id, 'bench window %d' % i],
+                         env=dict(os.environ, QT_QPA_PLATFORM='wayland'), stderr=subprocess.DEVNULL)
+
+
+def listed():
+    out = subprocess.run([os.path.join(bin_dir, 'winlist')], stdout=subprocess.PIPE, text=True).stdout
+    return out.count('Window class:"bench.')
+
+
+for _ in range(600):
+    if listed() >= count:
+        break
+    time.sleep(0.1)
+
+
+def measure(command):
+    times = []
+    for _ in range(21):
+        start = time.perf_counter()
+        subprocess.run(command, stdout=subprocess.DEVNULL, check=True)
+        times.append((time.perf_counter() - start) * 1000)
+    # A child of this script would count the copy of it it starts as; GNU time is small.
+    peak = subprocess.run(['/usr/bin/time', '-f', '%M'] + command, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, text=True).stderr.split()[-1]
+    return statistics.median(times), int(peak)
+
+
+commands = [('winlist', [os.path.join(bin_dir, 'winlist')]),
+            ('vitrel -class Match -trans 200', [os.path.join(bin_dir, 'vitrel'), '-class', 'Match', '-trans', '200'])]
+if system == 'sway':
+    tree = json.loads(subprocess.run(['swaymsg', '-r', '-t', 'get_tree'], stdout=subprocess.PIPE).stdout)
+    first = next(node['id'] for node in tree['nodes'][-1]['nodes'][0]['nodes'])
+    commands += [('swaymsg -t get_tree', ['swaymsg', '-t', 'get_tree']),
+                 ('swaymsg -t get_tree; swaymsg [con_id] opacity',
+                  ['sh', '-c', 'swaymsg -t get_tree >/dev/null && swaymsg "[con_id=%d] opacity 0.784314"' % first])]
+print('%-8s %-46s %10s %10s' % ('windows', 'command (under %s)' % system, 'median ms', 'peak KiB'))
+for name, command in commands:
+    median, peak = measure(command)
+    print('%-8d %-46s %10.2f %10d' % (listed(), name, median, peak))

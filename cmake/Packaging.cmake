@@ -44,8 +44,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "vitrel gives every top-level window whose class name and title contain
 the given pieces a whole-window opacity: through the window manager and
 compositor on X11, and for native Wayland windows through sway's IPC under
-sway and KWin's scripting under KDE Plasma. winlist prints the class name and title of every top-level window,
-exactly the texts vitrel matches against.")
+sway and through KWin's scripting under KDE Plasma. winlist prints the class
+name and title of every top-level window, exactly the texts vitrel matches
+against.")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   # dpkg-shlibdeps reads the libraries the programs link, libxcb among them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

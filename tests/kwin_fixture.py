@@ -47,18 +47,18 @@ def script(source):
     return json.loads(printed.split(b'vitrel-fixture ', 1)[1].split(b'\n', 1)[0])
 
 
-def start(specs):
-    for spec in specs:
-        cls, title = spec['class'].decode(), spec['title'].decode()
-        command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in spec['flags'] else
+def start(rows):
+    for row in rows:
+        cls, title = row['class'].decode(), row['title'].decode()
+        command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
                    ['/usr/bin/python3', '-c', QT_WINDOW, cls, title])
         clients.append(subprocess.Popen(command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
                                         stderr=subprocess.DEVNULL))
-    wanted = {(s['class'].decode(), s['title'].decode()): s for s in specs}
+    wanted = {(s['class'].decode(), s['title'].decode()): s for s in rows}
     for _ in range(100):
         found = {(cls, title): window_id for window_id, cls, title, _ in script(LIST)}
         if wanted.keys() <= found.keys():
-            ids.update({found[key]: [spec['name'], 'layered' in spec['flags']] for key, spec in wanted.items()})
+            ids.update({found[key]: [row['name'], 'layered' in row['flags']] for key, row in wanted.items()})
             return True
         time.sleep(0.2)
     return False

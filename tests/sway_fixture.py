@@ -28,18 +28,18 @@ def texts(view):
     return view.get('app_id') or '%s.%s' % (properties.get('instance'), properties.get('class')), view.get('name')
 
 
-def start(specs):
-    for spec in specs:
-        cls, title = spec['class'].decode(), spec['title'].decode()
-        command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in spec['flags'] else
+def start(rows):
+    for row in rows:
+        cls, title = row['class'].decode(), row['title'].decode()
+        command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
                    ['foot', '-a', cls, '-T', title, '-o', 'colors.background=ffffff', 'sleep', '1000000'])
         swaymsg('exec ' + shlex.join(command))
-    wanted = {(s['class'].decode(), s['title'].decode()): s for s in specs}
+    wanted = {(s['class'].decode(), s['title'].decode()): s for s in rows}
     for _ in range(300):
         found = {texts(view): view['id'] for view in views()}
         if wanted.keys() <= found.keys():
-            windows.update({found[key]: [spec['name'], 'layered' in spec['flags']] for key, spec in wanted.items()})
-            return all(float_window(found[key]) for key, spec in wanted.items() if 'floating' in spec['flags'])
+            windows.update({found[key]: [row['name'], 'layered' in row['flags']] for key, row in wanted.items()})
+            return all(float_window(found[key]) for key, row in wanted.items() if 'floating' in row['flags'])
         time.sleep(0.1)
     return False
 

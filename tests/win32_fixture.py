@@ -11,10 +11,10 @@ def ask(line):
     return list(iter(lambda: exe.stdout.readline().rstrip('\n'), 'end'))
 
 
-def start(specs):
+def start(rows):
     global exe
     windows = ['%s:%s:x%s:x%s' % (s['name'], ''.join(f[0] for f in s['flags'] if f in ('hidden', 'layered', 'client'))
-                                  or '-', s['class'].hex(), s['title'].hex()) for s in specs]
+                                  or '-', s['class'].hex(), s['title'].hex()) for s in rows]
     exe = subprocess.Popen([os.environ['WINE'], os.environ['WIN32_FIXTURE']] + windows, text=True,
                            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     return exe.stdout.readline() == 'ready\n' and exe.stdout.readline() == 'end\n'

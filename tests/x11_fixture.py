@@ -27,10 +27,10 @@ def find_by_name(parent, title, depth=3):
             return found
 
 
-def create(spec):
-    flags, title = spec['flags'], spec['title']
+def create(row):
+    flags, title = row['flags'], row['title']
     if 'client' in flags:
-        logos.append(subprocess.Popen(['xlogo', '-name', spec['class'].split(b'.')[0], '-title', title],
+        logos.append(subprocess.Popen(['xlogo', '-name', row['class'].split(b'.')[0], '-title', title],
                                       stderr=subprocess.DEVNULL))
         return None
     parent = root
@@ -45,8 +45,8 @@ def create(spec):
     window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent, background_pixel=conn.screen().white_pixel)
     if 'frame' in flags:
         window.change_property(WM_STATE, WM_STATE, 32, [1, 0])
-    if spec['class']:
-        window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, spec['class'].replace(b'.', b'\0', 1) + b'\0')
+    if row['class']:
+        window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, row['class'].replace(b'.', b'\0', 1) + b'\0')
     mode = flags.get('title')
     if mode == 'latin1':
         properties = [(Xatom.WM_NAME, Xatom.STRING, title.decode().encode('latin-1'))]
@@ -63,18 +63,18 @@ def create(spec):
     return window
 
 
-def start(specs):
+def start(rows):
     managed = root.get_full_property(conn.intern_atom('_NET_SUPPORTING_WM_CHECK'), X.AnyPropertyType)
-    clients = [create(spec) for spec in specs]
+    clients = [create(row) for row in rows]
     for _ in range(300):
-        clients = [c or find_by_name(root, s['title']) for c, s in zip(clients, specs)]
+        clients = [c or find_by_name(root, s['title']) for c, s in zip(clients, rows)]
         # Under a window manager, wait until it has framed every mapped window.
         ready = [c and (frame_of(c) != c or not ('frame' in s['flags'] or managed and 'hidden' not in s['flags']))
-                 for c, s in zip(clients, specs)]
+                 for c, s in zip(clients, rows)]
         if all(ready):
             break
         time.sleep(0.1)
-    windows.extend([s['name'], c, c and frame_of(c), 'layered' in s['flags']] for c, s in zip(clients, specs))
+    windows.extend([s['name'], c, c and frame_of(c), 'layered' in s['flags']] for c, s in zip(clients, rows))
     return all(ready)
 
 

@@ -78,6 +78,7 @@ def run(tool, args, tags=()):
     # Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
     gone = {'sway': ['SWAYSOCK'], 'kwin': ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']}.get(system, ['DISPLAY'])
     env = {k: v + '.gone' if k in gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
+    env.update((k, v) for k, v in tags.items() if k.isupper())
     out, chunks = subprocess.PIPE, []
     if 'full' in tags:
         out = os.open('/dev/full', os.O_WRONLY)

@@ -69,7 +69,7 @@ def drain(terminal, chunks):
         os.close(terminal)
 
 
-def run(tool, args, tags=()):
+def run(tool, args, tags):
     command = [os.path.join(bin_dir, tool)] + args
     if system == 'win32':
         command = [os.environ['WINE'], command[0] + '.exe'] + args
@@ -169,7 +169,7 @@ def check_blend():
     fixture.start([{'name': n, 'class': b'vt.' + n, 'title': b'Blend', 'flags': {}} for n in (b'Bottom', b'Top')])
     fixture.windows[0][1].change_attributes(background_pixel=0x0000ff)
     fixture.windows[0][1].clear_area()
-    status = run('vitrel', [b'-class', b'Top', b'-trans', b'128'])[0]
+    status = run('vitrel', [b'-class', b'Top', b'-trans', b'128'], {})[0]
     for _ in range(50):
         pixel = fixture.pixel(100, 100)
         if all(abs(a - b) <= 8 for a, b in zip(pixel, (128, 128, 255))):

@@ -238,17 +238,6 @@ static int GetKWinWindowText(HWND window, char *title, int capacity)
 	return CurrentText(window, 2, title, capacity);
 }
 
-/* The alpha is set on every match each time, as under sway. */
-static LONG GetKWinWindowLong(HWND, int)
-{
-	return 0;
-}
-
-static LONG SetKWinWindowLong(HWND, int, LONG)
-{
-	return 0;
-}
-
 static BOOL SetKWinLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)
 {
 	const char *id = window == current_window && window != 0 ? current_texts[0] : "";
@@ -264,6 +253,6 @@ static BOOL SetKWinLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DW
 }
 
 const LinuxBackend kwin_backend = {
-	"kwin", Connect, EnumKWinWindows, GetKWinClassName, GetKWinWindowText, GetKWinWindowLong, SetKWinWindowLong,
+	"kwin", Connect, EnumKWinWindows, GetKWinClassName, GetKWinWindowText, NULL, NULL,
 	SetKWinLayeredWindowAttributes,
 };

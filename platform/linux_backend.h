@@ -15,6 +15,11 @@ struct LinuxBackend {
 	BOOL (*enum_windows)(WNDENUMPROC callback, LPARAM context);
 	int (*get_class_name)(HWND window, char *class_name, int capacity);
 	int (*get_window_text)(HWND window, char *title, int capacity);
+	/*
+	 * NULL where the window system cannot say whether a window has an
+	 * opacity of its own: no window reads as layered, and every match gets
+	 * its alpha set each time.
+	 */
 	LONG (*get_window_long)(HWND window, int index);
 	LONG (*set_window_long)(HWND window, int index, LONG value);
 	BOOL (*set_layered_window_attributes)(HWND window, COLORREF key, BYTE alpha, DWORD flags);

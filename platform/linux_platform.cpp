@@ -80,12 +80,13 @@ int GetWindowTextA(HWND window, char *title, int capacity)
 
 LONG GetWindowLongA(HWND window, int index)
 {
-	return index == GWL_EXSTYLE ? Backend()->get_window_long(window, index) : 0;
+	return index == GWL_EXSTYLE && Backend()->get_window_long != NULL ? backend->get_window_long(window, index) : 0;
 }
 
 LONG SetWindowLongA(HWND window, int index, LONG value)
 {
-	return index == GWL_EXSTYLE ? Backend()->set_window_long(window, index, value) : 0;
+	return index == GWL_EXSTYLE && Backend()->set_window_long != NULL ? backend->set_window_long(window, index, value)
+	                                                                 : 0;
 }
 
 BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags)

@@ -176,17 +176,6 @@ static int GetSwayWindowText(HWND window, char *title, int capacity)
 	return CopyText(title, capacity, name != NULL ? name : "", name != NULL ? (int)strlen(name) : 0);
 }
 
-/* sway cannot say whether a window has an opacity of its own. */
-static LONG GetSwayWindowLong(HWND, int)
-{
-	return 0;
-}
-
-static LONG SetSwayWindowLong(HWND, int, LONG)
-{
-	return 0;
-}
-
 static BOOL SetSwayLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)
 {
 	if ((flags & LWA_ALPHA) == 0)
@@ -200,6 +189,6 @@ static BOOL SetSwayLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DW
 }
 
 const LinuxBackend sway_backend = {
-	"sway", Connect, EnumSwayWindows, GetSwayClassName, GetSwayWindowText, GetSwayWindowLong, SetSwayWindowLong,
+	"sway", Connect, EnumSwayWindows, GetSwayClassName, GetSwayWindowText, NULL, NULL,
 	SetSwayLayeredWindowAttributes,
 };

@@ -32,7 +32,7 @@ int GetClassNameA(HWND window, char *class_name, int capacity)
 
 int GetWindowTextA(HWND window, char *title, int capacity)
 {
-	return snprintf(title, (size_t)capacity, "%s", texts[window][0]);
+	return GetClassNameA(window, title, capacity);
 }
 
 UINT GetACP(void)

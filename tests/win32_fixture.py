@@ -8,7 +8,11 @@ exe = None
 def ask(line):
     exe.stdin.write(line + '\n')
     exe.stdin.flush()
-    return list(iter(lambda: exe.stdout.readline().rstrip('\n'), 'end'))
+    answer = []
+    # A fixture that died answers with the end of its output, never "end".
+    while (reply := exe.stdout.readline()) not in ('end\n', ''):
+        answer.append(reply.rstrip('\n'))
+    return answer
 
 
 def start(rows):

@@ -7,12 +7,10 @@
 import codecs
 import importlib
 import os
-import pty
 import re
 import shlex
 import subprocess
 import sys
-import threading
 import time
 
 SYSTEMS = {'x11', 'win32', 'sway', 'kwin'}
@@ -60,52 +58,37 @@ def read_table():
     return windows, cases
 
 
-def drain(terminal, chunks):
-    try:
-        while chunk := os.read(terminal, 65536):
-            chunks.append(chunk)
-    except OSError:
-        os.close(terminal)
-
-
 def run(tool, args, tags):
     command = [os.path.join(bin_dir, tool)] + args
     if system == 'win32':
         command = [os.environ['WINE'], command[0] + '.exe'] + args
     if 'closed' in tags:
         command = ['sh', '-c', 'exec "$@" >&-', 'sh'] + command
+    if 'terminal' in tags:
+        # Raw, and wide enough that Wine's console never wraps a line.
+        command = ['script', '-qeE', 'never', '-c', 'stty raw cols 2048; exec ' + shlex.join(map(os.fsdecode, command)),
+                   '/dev/null']
     # Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
     gone = {'sway': ['SWAYSOCK'], 'kwin': ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']}.get(system, ['DISPLAY'])
     env = {k: v + '.gone' if k in gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
     env.update((k, v) for k, v in tags.items() if k.isupper())
-    out, chunks = subprocess.PIPE, []
+    out = subprocess.PIPE
     if 'full' in tags:
         out = os.open('/dev/full', os.O_WRONLY)
     elif 'head' in tags:
         reader, out = os.pipe()
         os.close(reader)
-    elif 'terminal' in tags:
-        # Raw, and wide enough that Wine's console never wraps a line.
-        terminal, out = pty.openpty()
-        subprocess.run(['stty', 'raw', 'cols', '2048'], stdin=out)
-        reader = threading.Thread(target=drain, args=(terminal, chunks))
-        reader.start()
     for _ in range(2):
-        try:
-            # With SIGPIPE ignored, as this script has it, a reader gone early is a failed write.
-            result = subprocess.run(command, env=env, stdout=out, stderr=subprocess.PIPE, restore_signals=False,
-                                    timeout=60)
-        except subprocess.TimeoutExpired as expired:
-            result = subprocess.CompletedProcess(command, 'no end in 60 s', expired.stdout, expired.stderr or b'')
+        # With SIGPIPE ignored, as this script has it, a reader gone early is a failed write.
+        result = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE,
+                                restore_signals=False, timeout=60)
         # Wine's loader now and then dies on the way out; that failure alone is run again.
         if result.returncode != 127 or b'Inconsistency detected by ld.so' not in result.stderr:
             break
     if out != subprocess.PIPE:
         os.close(out)
-    if 'terminal' in tags:
-        reader.join()
     # Wine's console hides the cursor around each write.
-    return result.returncode, result.stdout or re.sub(rb'\x1b\[\?25[lh]', b'', b''.join(chunks)), result.stderr
+    return result.returncode, re.sub(rb'\x1b\[\?25[lh]', b'', result.stdout or b''), result.stderr
 
 
 def shown(value, tags):

@@ -7,20 +7,14 @@ import subprocess
 import time
 
 UNLAYERED = '255'
-WINDOWS = '(workspace.windowList || workspace.clientList).call(workspace)'
-LIST = ('var out = [], ws = %s;\nfor (var i = 0; i < ws.length; i++)\n\tout.push([ws[i].internalId.toString(), ws[i].windowId'
-        ' ? ws[i].resourceName + "." + ws[i].resourceClass : ws[i].resourceClass, ws[i].caption, ws[i].opacity]);' % WINDOWS)
-QT_WINDOW = '''import sys
-from PyQt5.QtGui import QGuiApplication, QRasterWindow, QPainter, QColor
-app = QGuiApplication(sys.argv[:1])
-app.setDesktopFileName(sys.argv[1])
-class Window(QRasterWindow):
-    def paintEvent(self, event):
-        QPainter(self).fillRect(0, 0, self.width(), self.height(), QColor('white'))
-window = Window()
-window.setTitle(sys.argv[2])
-window.show()
-app.exec_()'''
+# Sets the opacities given by id, then lists each window's id, class name, caption and opacity.
+SCRIPT = ('var alphas = %s, out = [], ws = (workspace.windowList || workspace.clientList).call(workspace);\n'
+          'for (var i = 0; i < ws.length; i++) {\n\tvar id = ws[i].internalId.toString();\n'
+          '\tif (alphas[id] !== undefined)\n\t\tws[i].opacity = alphas[id];\n\tout.push([id, ws[i].windowId ? '
+          'ws[i].resourceName + "." + ws[i].resourceClass : ws[i].resourceClass, ws[i].caption, ws[i].opacity]);\n}')
+QT_WINDOW = ('import sys; from PyQt5.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
+             'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); window.show(); '
+             'app.exec_()')
 ids, clients = {}, []   # id: [name, layered]
 
 
@@ -56,7 +50,7 @@ def start(rows):
                                         stderr=subprocess.DEVNULL))
     wanted = {(s['class'].decode(), s['title'].decode()): s for s in rows}
     for _ in range(100):
-        found = {(cls, title): window_id for window_id, cls, title, _ in script(LIST)}
+        found = {(cls, title): window_id for window_id, cls, title, _ in script(SCRIPT % '{}')}
         if wanted.keys() <= found.keys():
             ids.update({found[key]: [row['name'], 'layered' in row['flags']] for key, row in wanted.items()})
             return True
@@ -65,14 +59,12 @@ def start(rows):
 
 
 def reset():
-    alphas = ', '.join("'%s': %s" % (i, 77 / 255 if layered else 1) for i, (_, layered) in ids.items())
-    script('var out = 0, alphas = {%s}, ws = %s;\nfor (var i = 0; i < ws.length; i++)\n\tif (alphas[ws[i].internalId'
-           '.toString()] !== undefined)\n\t\tws[i].opacity = alphas[ws[i].internalId.toString()];' % (alphas, WINDOWS))
-    return state()
+    return state({i: 77 / 255 if layered else 1 for i, (_, layered) in ids.items()})
 
 
-def state():
-    return [(ids[i][0], str(round(opacity * 255))) for i, _, _, opacity in script(LIST) if i in ids]
+def state(alphas=None):
+    listed = script(SCRIPT % json.dumps(alphas or {}))
+    return [(ids[i][0], str(round(opacity * 255))) for i, _, _, opacity in listed if i in ids]
 
 
 def stop():

@@ -39,19 +39,11 @@ def start(rows):
         found = {texts(view): view['id'] for view in views()}
         if wanted.keys() <= found.keys():
             windows.update({found[key]: [row['name'], 'layered' in row['flags']] for key, row in wanted.items()})
-            return all(float_window(found[key]) for key, row in wanted.items() if 'floating' in row['flags'])
-        time.sleep(0.1)
-    return False
-
-
-# Over the blue background, above the tiled windows, once the client has taken the size.
-def float_window(con_id):
-    for _ in range(50):
-        for command in ('floating enable', 'resize set width 300 px height 200 px', 'move absolute position 0 0'):
-            swaymsg('[con_id=%d] %s' % (con_id, command))
-        time.sleep(0.1)
-        if [v['rect'] for v in views() if v['id'] == con_id] == [{'x': 0, 'y': 0, 'width': 300, 'height': 200}]:
+            # Above the gap over the tiled windows, where only the blue background is behind it.
+            swaymsg('; '.join('[con_id=%d] floating enable, move absolute position 0 0' % found[key]
+                              for key, row in wanted.items() if 'floating' in row['flags']))
             return True
+        time.sleep(0.1)
     return False
 
 
@@ -70,7 +62,7 @@ def state():
     for view in views():
         if view['id'] in windows:
             rect = view['rect']
-            x, y = rect['x'] + rect['width'] // 2, rect['y'] + rect['height'] - 8
+            x, y = rect['x'] + rect['width'] // 2, rect['y'] + (8 if view['type'] == 'floating_con' else rect['height'] - 8)
             found.append((windows[view['id']][0], str(pixels[(y * width + x) * 3])))
     return found
 

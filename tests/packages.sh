@@ -30,6 +30,11 @@ check "the man pages are lint-clean" "$(MANPATH=$pages mandoc -T lint -W style "
 check "the man pages carry the version" "$(grep -c "^\.Os vitrel $version\$" "$pages"/man1/*.1 | tr '\n' ' ')" \
 	"$pages/man1/vitrel.1:1 $pages/man1/winlist.1:1 "
 rm -rf "$pages"
+for exe in vitrel winlist; do
+	check "$exe.exe imports only what Windows ships, and carries its manifest" "$(x86_64-w64-mingw32-objdump -p \
+		"$windows/bin/$exe.exe" | sed -n 's/.*\(DLL Name: .*\|Entry: ID: 0x000018\|SetLayeredWindowAttributes\).*/\1/p' |
+		LC_ALL=C sort | tr '\n' ' ')" "DLL Name: KERNEL32.dll DLL Name: USER32.dll DLL Name: msvcrt.dll Entry: ID: 0x000018 "
+done
 check "lintian finds nothing in the .deb" "$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges')" ""
 check "the .deb depends on the libraries the tools link" "$(dpkg-deb -f "$deb" Depends |
 	grep -o 'libxcb1\|libx11-6\|libjson-c5\|libdbus-1-3' | tr '\n' ' ')" "libdbus-1-3 libjson-c5 libx11-6 libxcb1 "

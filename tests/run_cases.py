@@ -167,21 +167,9 @@ def check_blend():
     check('a white window at alpha 128 over a blue one', (status, pixel), (0, (128, 128, 255)))
 
 
-def check_imports():
-    for tool, hidden in (('vitrel', 'SetLayeredWindowAttributes'), ('winlist', '')):
-        table = subprocess.run([os.environ['OBJDUMP'], '-p', os.path.join(bin_dir, tool + '.exe')],
-                               stdout=subprocess.PIPE, text=True).stdout
-        dlls = {dll.lower() for dll in re.findall(r'DLL Name: (\S+)', table)}
-        check(tool + ' imports only what Windows ships, and carries its manifest',
-              (dlls - {'kernel32.dll', 'user32.dll', 'msvcrt.dll'}, bool(dlls), hidden != '' and hidden in table,
-               'Entry: ID: 0x000018' in table), (set(), True, False, True))
-
-
 if 'blend' in sys.argv:
     check_blend()
 else:
-    if system == 'win32':
-        check_imports()
     windows, cases = read_table()
     check('the windows are shown', fixture.start(windows), True)
     run_cases(windows, cases)

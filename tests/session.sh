@@ -34,6 +34,9 @@ start() {
 	exit 1
 }
 
+# A compositor started below runs this, to tell its displays.
+printf '#!/bin/sh\necho "$DISPLAY $WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/session"\n' >"$state/announce"
+chmod 755 "$state" "$state/announce"
 start "[ -s $state/display ]" Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$state/display"
 export DISPLAY=":$(cat "$state/display")"
 for part; do
@@ -44,14 +47,13 @@ for part; do
 	picom) start true picom --backend xrender --config /dev/null ;;
 	sway)
 		id vitrel-sway >/dev/null 2>&1 || useradd --system --user-group --no-create-home vitrel-sway
-		chmod 755 "$state" && mkdir -m 700 "$state/run" && chown vitrel-sway "$state/run"
+		mkdir -m 700 "$state/run" && chown vitrel-sway "$state/run"
 		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' 'gaps top 210' \
-			'exec echo "$DISPLAY $WAYLAND_DISPLAY" >$XDG_RUNTIME_DIR/session' >"$state/sway.conf"
+			"exec $state/announce" >"$state/sway.conf"
 		start "[ -s $state/run/session ]" setpriv --reuid "$(id -u vitrel-sway)" --regid "$(id -g vitrel-sway)" \
 			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \
 			WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$state/sway.conf"
-		read -r DISPLAY WAYLAND_DISPLAY <"$state/run/session"
-		export DISPLAY WAYLAND_DISPLAY XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)"
+		export XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)"
 		;;
 	wine)
 		export WINEPREFIX="${WINEPREFIX:-$state/prefix}" WINEDEBUG=-all
@@ -62,14 +64,14 @@ for part; do
 		;;
 	kwin)
 		# The packaged binary carries a file capability that a container refuses to run.
-		cp /usr/bin/kwin_wayland "$state/kwin_wayland" && mkdir -m 700 "$state/run" && ls /tmp/.X11-unix >"$state/x11"
+		cp /usr/bin/kwin_wayland "$state/kwin_wayland" && mkdir -m 700 "$state/run"
 		start "[ -s $state/bus ]" dbus-daemon --session --nofork --print-address=3 3>"$state/bus"
 		export DBUS_SESSION_BUS_ADDRESS="$(cat "$state/bus")" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
-		start "[ -S $state/run/wayland-0 ] && ls /tmp/.X11-unix | grep -qvxF -f $state/x11" \
-			"$state/kwin_wayland" --virtual --xwayland --no-lockscreen --width 1280 --height 800
-		export WAYLAND_DISPLAY=wayland-0 DISPLAY=":$(ls /tmp/.X11-unix | grep -vxF -f "$state/x11" | head -1 | tr -d X)"
+		start "[ -s $state/run/session ]" "$state/kwin_wayland" --virtual --xwayland --no-lockscreen --width 1280 \
+			--height 800 "$state/announce"
 		;;
 	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin] -- COMMAND [ARG ...]" >&2; exit 2 ;;
 	esac
+	[ -s "$state/run/session" ] && read -r DISPLAY WAYLAND_DISPLAY <"$state/run/session" && export WAYLAND_DISPLAY
 done
 "$@"

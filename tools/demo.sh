@@ -11,22 +11,30 @@ cmake --preset release >/dev/null
 cmake --build --preset release --parallel >/dev/null
 
 echo "== Windows, under Wine"
-WINEPREFIX=$PWD/build/demo-prefix tests/session.sh wine -- sh -c '
+WINEPREFIX=$PWD/build/demo-prefix tests/session.sh wine -- bash -c '
 	bin=build/windows/bin
-	"$WINE" notepad.exe >/dev/null 2>&1 &
-	for _ in $(seq 50); do
-		"$WINE" $bin/win32_fixture.exe Notepad >/dev/null 2>&1 && break
-		sleep 0.2
-	done
+	# The test fixture starts notepad and reports its layered state.
+	coproc fixture { "$WINE" $bin/win32_fixture.exe "Untitled - Notepad" c Notepad "" 2>/dev/null; }
+	read -r ready <&"${fixture[0]}"
+	state() {
+		echo state >&"${fixture[1]}"
+		while read -r line <&"${fixture[0]}"; do
+			line=$(printf %s "$line" | tr -d "\r")
+			[ "$line" = end ] && break
+			echo "$line"
+		done
+	}
 	echo "$ winlist"
 	"$WINE" $bin/winlist.exe | tr -d "\r" | grep -A2 "^Window class:\"Notepad\""
 	echo "before (- is not layered):"
-	"$WINE" $bin/win32_fixture.exe Notepad
+	state
 	echo "$ vitrel -name Notepad -trans 128"
 	"$WINE" $bin/vitrel.exe -name Notepad -trans 128
 	echo "exit status $?"
 	echo "after:"
-	"$WINE" $bin/win32_fixture.exe Notepad'
+	state
+	exec {fixture[1]}>&-
+	wait'
 
 echo
 echo "== X11"

@@ -27,12 +27,6 @@ def check(what, got, want):
         print('FAILED - %s:\n  got  %.600r\n  want %.600r' % (what, got, want))
 
 
-def words(field):
-    lexer = shlex.shlex(field, posix=True)
-    lexer.whitespace_split, lexer.escape = True, ''
-    return list(lexer)
-
-
 def text(word):
     return codecs.escape_decode(re.sub(r'\{(.+?)\*(\d+)\}', lambda m: m[1] * int(m[2]), word).encode())[0]
 
@@ -40,8 +34,8 @@ def text(word):
 def read_table():
     windows, cases = [], []
     for line in open(os.path.join(os.path.dirname(__file__), 'cases.txt'), encoding='utf-8'):
-        fields = [words(field) for field in line.split('|')]
-        if not fields[0] or fields[0][0].startswith('#'):
+        fields = [shlex.split(field, comments=True) for field in line.split('|')]
+        if not fields[0]:
             continue
         (tool, _, tags), args = fields[0][0].rstrip(']').partition('['), fields[0][1:]
         tags = dict((tag.split('=') + [''])[:2] for tag in tags.split(',') + args[3:] * (tool == 'window') if tag)

@@ -1,8 +1,7 @@
-# The table's windows on an X display: real xlogo clients, and windows of this
-# fixture's own for what no client shows (no class, no title, never mapped, a
-# frame of its own, titles in each X text encoding). The opacity must land on
-# client and frame alike.
-import subprocess
+# The table's windows on an X display, each an X client's window of this
+# fixture's own, so that it can show what no program shows at will: no
+# class, no title, never mapped, deep in a frame of its own, titles in each X
+# text encoding. The opacity must land on client and frame alike.
 import time
 
 from Xlib import X, Xatom, display
@@ -12,7 +11,6 @@ root = conn.screen().root
 OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE = (conn.intern_atom(name) for name in (
     '_NET_WM_WINDOW_OPACITY', '_NET_WM_NAME', 'UTF8_STRING', 'COMPOUND_TEXT', 'WM_STATE'))
 windows = []   # [name, client, frame, layered]
-logos = []
 
 
 def frame_of(window):
@@ -20,20 +18,8 @@ def frame_of(window):
     return window if parent == root or parent.id == X.NONE else frame_of(parent)
 
 
-def find_by_name(parent, title, depth=3):
-    for child in parent.query_tree().children:
-        found = child if child.get_wm_name() == title.decode('latin-1') else depth and find_by_name(child, title, depth - 1)
-        if found:
-            return found
-
-
 def create(row):
-    flags, title = row['flags'], row['title']
-    if 'client' in flags:
-        logos.append(subprocess.Popen(['xlogo', '-name', row['class'].split(b'.')[0], '-title', title],
-                                      stderr=subprocess.DEVNULL))
-        return None
-    parent = root
+    flags, title, parent = row['flags'], row['title'], root
     if 'frame' in flags:
         # Override-redirect, so that no window manager frames the frame.
         parent = root.create_window(0, 0, 220, 150, 0, X.CopyFromParent, override_redirect=1)
@@ -66,16 +52,14 @@ def create(row):
 def start(rows):
     managed = root.get_full_property(conn.intern_atom('_NET_SUPPORTING_WM_CHECK'), X.AnyPropertyType)
     clients = [create(row) for row in rows]
+    # Under a window manager, wait until it has framed every mapped window.
     for _ in range(300):
-        clients = [c or find_by_name(root, s['title']) for c, s in zip(clients, rows)]
-        # Under a window manager, wait until it has framed every mapped window.
-        ready = [c and (frame_of(c) != c or not ('frame' in s['flags'] or managed and 'hidden' not in s['flags']))
-                 for c, s in zip(clients, rows)]
-        if all(ready):
+        framed = all(frame_of(c) != c or not managed or 'hidden' in s['flags'] for c, s in zip(clients, rows))
+        if framed:
             break
         time.sleep(0.1)
-    windows.extend([s['name'], c, c and frame_of(c), 'layered' in s['flags']] for c, s in zip(clients, rows))
-    return all(ready)
+    windows.extend([s['name'], c, frame_of(c), 'layered' in s['flags']] for c, s in zip(clients, rows))
+    return framed
 
 
 def reset():
@@ -108,6 +92,4 @@ def pixel(x, y):
 
 
 def stop():
-    for logo in logos:
-        logo.terminate()
-        logo.wait()
+    conn.close()

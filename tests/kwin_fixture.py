@@ -1,21 +1,21 @@
 # The table's windows under KWin: Qt Wayland windows of this fixture's own,
-# and xlogo through Xwayland. Each window's opacity is read back through a
-# script of the fixture's own, whose print() lands in KWin's log.
+# and xlogo through Xwayland, each known by its caption. Each window's opacity
+# is read back through a script of the fixture's own, whose print() lands in
+# KWin's log.
 import json
 import os
 import subprocess
 import time
 
 UNLAYERED = '255'
-# Sets the opacities given by id, then lists each window's id, class name, caption and opacity.
+# Sets the opacities given by caption, then lists each window's caption and opacity.
 SCRIPT = ('var alphas = %s, out = [], ws = (workspace.windowList || workspace.clientList).call(workspace);\n'
-          'for (var i = 0; i < ws.length; i++) {\n\tvar id = ws[i].internalId.toString();\n'
-          '\tif (alphas[id] !== undefined)\n\t\tws[i].opacity = alphas[id];\n\tout.push([id, ws[i].windowId ? '
-          'ws[i].resourceName + "." + ws[i].resourceClass : ws[i].resourceClass, ws[i].caption, ws[i].opacity]);\n}')
+          'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
+          '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
 QT_WINDOW = ('import sys; from PyQt5.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
              'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); window.show(); '
              'app.exec_()')
-ids, clients = {}, []   # id: [name, layered]
+by_title, clients = {}, []
 
 
 def kwin(path, method, *args):
@@ -44,27 +44,20 @@ def script(source):
 def start(rows):
     for row in rows:
         cls, title = row['class'].decode(), row['title'].decode()
+        by_title[title] = row
         command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
                    ['/usr/bin/python3', '-c', QT_WINDOW, cls, title])
         clients.append(subprocess.Popen(command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
                                         stderr=subprocess.DEVNULL))
-    wanted = {(s['class'].decode(), s['title'].decode()): s for s in rows}
-    for _ in range(100):
-        found = {(cls, title): window_id for window_id, cls, title, _ in script(SCRIPT % '{}')}
-        if wanted.keys() <= found.keys():
-            ids.update({found[key]: [row['name'], 'layered' in row['flags']] for key, row in wanted.items()})
-            return True
-        time.sleep(0.2)
-    return False
 
 
 def reset():
-    return state({i: 77 / 255 if layered else 1 for i, (_, layered) in ids.items()})
+    return state({title: 77 / 255 if 'layered' in row['flags'] else 1 for title, row in by_title.items()})
 
 
 def state(alphas=None):
     listed = script(SCRIPT % json.dumps(alphas or {}))
-    return [(ids[i][0], str(round(opacity * 255))) for i, _, _, opacity in listed if i in ids]
+    return [(by_title[title]['name'], str(round(opacity * 255))) for title, opacity in listed if title in by_title]
 
 
 def stop():

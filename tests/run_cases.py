@@ -165,7 +165,13 @@ if 'blend' in sys.argv:
     check_blend()
 else:
     windows, cases = read_table()
-    check('the windows are shown', fixture.start(windows), True)
+    fixture.start(windows)
+    # Until the window system shows them all: clients take their time.
+    for _ in range(300):
+        if {name for name, _ in fixture.state()} >= {w['name'] for w in windows}:
+            break
+        time.sleep(0.1)
+    check('the windows are shown', sorted(name for name, _ in fixture.state()), sorted(w['name'] for w in windows))
     run_cases(windows, cases)
 fixture.stop()
 print('%d passed, %d failed' % (results[1], results[0]))

@@ -1,14 +1,14 @@
 # The table's windows under sway: foot clients, and xlogo through XWayland,
-# started by sway itself. sway reports no opacity, so each window's alpha is
-# read back from a screenshot: a white window over the blue background shows
-# its alpha as its red, 255 when it has none of its own.
+# started by sway itself, each known by its title. sway reports no opacity, so
+# each window's alpha is read back from a screenshot: a white window over the
+# blue background shows its alpha as its red, 255 when it has none of its own.
 import json
 import shlex
 import subprocess
 import time
 
 TOLERANCE, UNLAYERED = 2, '255'
-windows = {}   # con_id: [name, layered]
+by_title = {}
 
 
 def swaymsg(*args):
@@ -17,39 +17,27 @@ def swaymsg(*args):
 
 def views(node=None):
     node = node or swaymsg('-t', 'get_tree')
-    found = [node] if 'shell' in node else []
+    found = [node] if node.get('name') in by_title else []
     for child in node.get('nodes', []) + node.get('floating_nodes', []):
         found += views(child)
     return found
 
 
-def texts(view):
-    properties = view.get('window_properties') or {}
-    return view.get('app_id') or '%s.%s' % (properties.get('instance'), properties.get('class')), view.get('name')
-
-
 def start(rows):
     for row in rows:
         cls, title = row['class'].decode(), row['title'].decode()
+        by_title[title] = row
+        if 'floating' in row['flags']:
+            # Above the gap over the tiled windows, where only the blue background is behind it.
+            swaymsg('for_window [app_id="^%s$"] "floating enable, move absolute position 0 0"' % cls)
         command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
                    ['foot', '-a', cls, '-T', title, '-o', 'colors.background=ffffff', 'sleep', '1000000'])
         swaymsg('exec ' + shlex.join(command))
-    wanted = {(s['class'].decode(), s['title'].decode()): s for s in rows}
-    for _ in range(300):
-        found = {texts(view): view['id'] for view in views()}
-        if wanted.keys() <= found.keys():
-            windows.update({found[key]: [row['name'], 'layered' in row['flags']] for key, row in wanted.items()})
-            # Above the gap over the tiled windows, where only the blue background is behind it.
-            swaymsg('; '.join('[con_id=%d] floating enable, move absolute position 0 0' % found[key]
-                              for key, row in wanted.items() if 'floating' in row['flags']))
-            return True
-        time.sleep(0.1)
-    return False
 
 
 def reset():
-    swaymsg('; '.join('[con_id=%d] opacity %s' % (con_id, '%.6f' % (77 / 255) if layered else '1')
-                      for con_id, (_, layered) in windows.items()))
+    swaymsg('; '.join('[con_id=%d] opacity %s' % (view['id'], '%.6f' % (77 / 255) if 'layered' in by_title[
+        view['name']]['flags'] else '1') for view in views()))
     return state()
 
 
@@ -60,10 +48,9 @@ def state():
     width = int(size.split()[0])
     found = []
     for view in views():
-        if view['id'] in windows:
-            rect = view['rect']
-            x, y = rect['x'] + rect['width'] // 2, rect['y'] + (8 if view['type'] == 'floating_con' else rect['height'] - 8)
-            found.append((windows[view['id']][0], str(pixels[(y * width + x) * 3])))
+        rect = view['rect']
+        x, y = rect['x'] + rect['width'] // 2, rect['y'] + (8 if view['type'] == 'floating_con' else rect['height'] - 8)
+        found.append((by_title[view['name']]['name'], str(pixels[(y * width + x) * 3])))
     return found
 
 

@@ -7,8 +7,7 @@ set -u
 tests=$(cd "$(dirname "$0")" && pwd)
 native=$(cd "$1" && pwd)
 windows=$(cd "$2" && pwd)
-sudo=
-[ "$(id -u)" -eq 0 ] || sudo=sudo
+sudo=$([ "$(id -u)" -eq 0 ] || echo sudo)
 failed=0
 check() {
 	[ "$2" = "$3" ] && return

@@ -154,7 +154,7 @@ def check_blend():
     fixture.windows[0][1].clear_area()
     status = run('vitrel', [b'-class', b'Top', b'-trans', b'128'], {})[0]
     for _ in range(50):
-        pixel = fixture.pixel(100, 100)
+        pixel = tuple(reversed(fixture.root.get_image(100, 100, 1, 1, fixture.X.ZPixmap, 0xffffffff).data[:3]))
         if all(abs(a - b) <= 8 for a, b in zip(pixel, (128, 128, 255))):
             break
         time.sleep(0.1)

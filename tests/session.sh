@@ -12,8 +12,7 @@
 # what this script started is stopped: by process id, and Wine by
 # wineserver -k for that prefix.
 set -u
-WINE=${WINE:-/usr/lib/wine/wine64}
-export WINE
+export WINE="${WINE:-/usr/lib/wine/wine64}"
 state=$(mktemp -d)
 pids=
 trap '[ -d "${WINEPREFIX:-/none}" ] && "${WINESERVER:-/usr/lib/wine/wineserver}" -k; kill $pids; rm -rf "$state"' EXIT
@@ -29,14 +28,13 @@ start() {
 		sh -c "$until" >/dev/null 2>&1 && return
 		sleep 0.1
 	done
-	echo "session.sh: $1 did not start:" >&2
-	cat "$state/log" >&2
+	{ echo "session.sh: $1 did not start:" && cat "$state/log"; } >&2
 	exit 1
 }
 
 # A compositor started below runs this, to tell its displays.
 printf '#!/bin/sh\necho "$DISPLAY $WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/session"\n' >"$state/announce"
-chmod 755 "$state" "$state/announce"
+chmod 755 "$state" "$state/announce" && mkdir -m 700 "$state/run"
 start "[ -s $state/display ]" Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$state/display"
 export DISPLAY=":$(cat "$state/display")"
 for part; do
@@ -47,7 +45,7 @@ for part; do
 	picom) start true picom --backend xrender --config /dev/null ;;
 	sway)
 		id vitrel-sway >/dev/null 2>&1 || useradd --system --user-group --no-create-home vitrel-sway
-		mkdir -m 700 "$state/run" && chown vitrel-sway "$state/run"
+		chown vitrel-sway "$state/run"
 		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' 'gaps top 210' \
 			"exec $state/announce" >"$state/sway.conf"
 		start "[ -s $state/run/session ]" setpriv --reuid "$(id -u vitrel-sway)" --regid "$(id -g vitrel-sway)" \
@@ -64,7 +62,7 @@ for part; do
 		;;
 	kwin)
 		# The packaged binary carries a file capability that a container refuses to run.
-		cp /usr/bin/kwin_wayland "$state/kwin_wayland" && mkdir -m 700 "$state/run"
+		cp /usr/bin/kwin_wayland "$state/kwin_wayland"
 		start "[ -s $state/bus ]" dbus-daemon --session --nofork --print-address=3 3>"$state/bus"
 		export DBUS_SESSION_BUS_ADDRESS="$(cat "$state/bus")" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
 		start "[ -s $state/run/session ]" "$state/kwin_wayland" --virtual --xwayland --no-lockscreen --width 1280 \

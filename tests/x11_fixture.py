@@ -64,7 +64,7 @@ def start(rows):
 
 def reset():
     for _, client, frame, layered in windows:
-        for window in {client.id: client, frame.id: frame}.values():
+        for window in {client, frame}:
             if layered:
                 window.change_property(OPACITY, Xatom.CARDINAL, 32, [77 * 0x01010101])
             else:
@@ -76,19 +76,12 @@ def state():
     def alpha(window):
         value = window.get_full_property(OPACITY, Xatom.CARDINAL)
         return str(value.value[0] // 0x01010101) if value else '-'
-    found, by_frame = [], {}
-    for name, client, frame, _ in windows:
-        by_frame.setdefault(frame.id, []).append((name, client, frame))
-    for child in reversed(root.query_tree().children):
-        for name, client, frame in by_frame.get(child.id, []):
-            shown = alpha(client), alpha(frame)
-            found.append((name, shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown))
+    order = [child.id for child in reversed(root.query_tree().children)]
+    found = []
+    for name, client, frame, _ in sorted(windows, key=lambda window: order.index(window[2].id)):
+        shown = alpha(client), alpha(frame)
+        found.append((name, shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown))
     return found
-
-
-def pixel(x, y):
-    blue, green, red = root.get_image(x, y, 1, 1, X.ZPixmap, 0xffffffff).data[:3]
-    return red, green, blue
 
 
 def stop():

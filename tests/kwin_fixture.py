@@ -4,6 +4,8 @@
 # KWin's log.
 import json
 import os
+import pathlib
+import re
 import subprocess
 import time
 
@@ -24,21 +26,19 @@ def kwin(path, method, *args):
 
 
 def script(source):
-    path = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'fixture.js')
+    path, log = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'fixture.js'), pathlib.Path(os.environ['KWIN_LOG'])
     with open(path, 'w') as file:
         file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
-    with open(os.environ['KWIN_LOG'], 'rb') as log:
-        log.seek(0, 2)
-        number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture').split()[-1]
-        kwin('/' + number, 'org.kde.kwin.Script.run')
-        printed = b''
-        for _ in range(200):
-            printed += log.read()
-            if b'vitrel-fixture ' in printed and b'\n' in printed.split(b'vitrel-fixture ', 1)[1]:
-                break
-            time.sleep(0.05)
+    seen = log.stat().st_size
+    number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture').split()[-1]
+    kwin('/' + number, 'org.kde.kwin.Script.run')
+    for _ in range(200):
+        printed = re.search(rb'vitrel-fixture (.*)\n', log.read_bytes()[seen:])
+        if printed:
+            break
+        time.sleep(0.05)
     kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture')
-    return json.loads(printed.split(b'vitrel-fixture ', 1)[1].split(b'\n', 1)[0])
+    return json.loads(printed[1])
 
 
 def start(rows):

@@ -28,7 +28,8 @@ def create(row):
         parent = parent.create_window(0, 0, 220, 150, 0, X.CopyFromParent)
         parent.map()
         parent.query_tree().parent.map()
-    window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent, background_pixel=conn.screen().white_pixel)
+    window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent,
+                                  background_pixel=0x0000ff if 'blue' in flags else conn.screen().white_pixel)
     if 'frame' in flags:
         window.change_property(WM_STATE, WM_STATE, 32, [1, 0])
     if row['class']:

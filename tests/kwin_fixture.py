@@ -15,8 +15,8 @@ SCRIPT = ('var alphas = %s, out = [], ws = (workspace.windowList || workspace.cl
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
           '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
 QT_WINDOW = ('import sys; from PyQt5.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
-             'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); window.show(); '
-             'app.exec_()')
+             'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
+             'window.show(); app.exec_()')
 by_title, clients = {}, []
 
 

@@ -22,12 +22,13 @@ def create(row):
     flags, title, parent = row['flags'], row['title'], root
     if 'frame' in flags:
         # Override-redirect, so that no window manager frames the frame.
-        parent = root.create_window(0, 0, 220, 150, 0, X.CopyFromParent, override_redirect=1)
-        for _ in range(300):
-            parent.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
-        parent = parent.create_window(0, 0, 220, 150, 0, X.CopyFromParent)
-        parent.map()
-        parent.query_tree().parent.map()
+        deep = flags['frame'] == 'deep'
+        frame = parent = root.create_window(0, 0, 220, 150, 0, X.CopyFromParent, override_redirect=1)
+        for _ in range(255 if deep else 256):
+            frame.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+        for _ in range(7 if deep else 0):
+            parent = parent.create_window(0, 0, 220, 150, 0, X.CopyFromParent)
+        frame.map()
     window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent,
                                   background_pixel=0x0000ff if 'blue' in flags else conn.screen().white_pixel)
     if 'frame' in flags:

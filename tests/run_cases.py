@@ -15,6 +15,7 @@ import time
 
 SYSTEMS = {'x11', 'win32', 'sway', 'kwin'}
 system, bin_dir = sys.argv[1:3]
+NEWLINE = b'\r\n' if system == 'win32' else b'\n'
 fixture = importlib.import_module(system + '_fixture')
 results = [0, 0]
 
@@ -45,10 +46,9 @@ def read_table():
         if tool != 'window':
             cases.append((tool, tags, args, sum(fields[1:], [])))
             continue
-        count = tags.pop('count', '')
-        for i in range(int(count)) if count else ['']:
-            windows.append({'name': args[0] + ('#%s' % i if count else ''), 'class': text(args[1]),
-                            'title': text(args[2]) + str(i).encode(), 'flags': tags})
+        count = int(tags.pop('count', 1))
+        windows += [{'name': args[0] + ('#%d' % i) * (count > 1), 'class': text(args[1]),
+                     'title': text(args[2]) + (b'%d' % i) * (count > 1), 'flags': tags} for i in range(count)]
     return windows, cases
 
 
@@ -98,8 +98,7 @@ def shown(value, tags):
 def records(windows, order, tags):
     texts = {w['name']: (shown(w['class'], tags), shown(w['title'], tags)) for w in windows}
     listed = [name for name, _ in order if all(texts[name])]
-    newline = b'\r\n' if system == 'win32' else b'\n'
-    want = [(b'Window class:"%s"\nWindow name:"%s"\n\n' % texts[name]).replace(b'\n', newline) for name in listed]
+    want = [(b'Window class:"%s"\nWindow name:"%s"\n\n' % texts[name]).replace(b'\n', NEWLINE) for name in listed]
     return want, [b'"%s"' % (w['class'] or w['title']) for w in windows if w['name'] not in listed]
 
 
@@ -126,16 +125,13 @@ def run_cases(windows, cases):
             check(what, complete(args), sorted(expected))
             continue
         status, err, *expected = expected
-        err = text(err)
-        err = err.replace(b'\n', b'\r\n') if system == 'win32' else err
         before = fixture.reset()
-        args = [text(arg) for arg in args]
-        got_status, out, got_err = run(tool, args, tags)
-        check(what + ': status and stderr', (got_status, got_err), (int(status), err))
-        if expected == ['records']:
+        got_status, out, got_err = run(tool, [text(arg) for arg in args], tags)
+        listing = expected == ['records']
+        check(what + ': status, stderr and stdout', (got_status, got_err, b'' if listing else out),
+              (int(status), text(err).replace(b'\n', NEWLINE), b''))
+        if listing:
             check_records(what, out, *records(windows, before, tags))
-        else:
-            check(what + ': stdout', out, b'')
         initial = {w['name']: '77' if 'layered' in w['flags'] else getattr(fixture, 'UNLAYERED', '-') for w in windows}
         for name, alpha in (want.split('=') for want in expected if '=' in want):
             initial.update({n: alpha for n in initial if n == name or n.startswith(name + '#')})

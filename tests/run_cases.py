@@ -16,7 +16,7 @@ import time
 SYSTEMS = {'x11', 'win32', 'sway', 'kwin'}
 system, bin_dir = sys.argv[1:3]
 NEWLINE = b'\r\n' if system == 'win32' else b'\n'
-fixture = importlib.import_module(system + '_fixture')
+fixture = importlib.import_module({'sway': 'wayland', 'kwin': 'wayland'}.get(system, system) + '_fixture')
 results = [0, 0]
 
 

@@ -1,0 +1,102 @@
+# The table's windows under a Wayland compositor, sway or KWin: white Qt
+# windows of this fixture's own, and xlogo through XWayland, each known by its
+# title. sway reports no opacity, so there each window's alpha is read back
+# from a screenshot: a white window over the blue background shows its alpha
+# as its red, 255 when it has none of its own. KWin's opacities are set and
+# read through a script of the fixture's own, whose print() lands in KWin's log.
+import json
+import os
+import pathlib
+import re
+import shlex
+import subprocess
+import time
+
+SWAY = 'SWAYSOCK' in os.environ
+TOLERANCE, UNLAYERED = 2 if SWAY else 0, '255'
+# Sets the opacities given by caption, then lists each window's caption and opacity.
+SCRIPT = ('var alphas = %s, out = [], ws = (workspace.windowList || workspace.clientList).call(workspace);\n'
+          'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
+          '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
+QT_WINDOW = ('import sys; from PyQt5.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
+             'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
+             'window.setStyleSheet("background: white"); window.show(); app.exec_()')
+by_title, clients = {}, []
+
+
+def swaymsg(*args):
+    return json.loads(subprocess.run(['swaymsg', '-r'] + list(args), stdout=subprocess.PIPE, check=True).stdout)
+
+
+def views(node=None):
+    node = node or swaymsg('-t', 'get_tree')
+    found = [node] if node.get('name') in by_title else []
+    for child in node.get('nodes', []) + node.get('floating_nodes', []):
+        found += views(child)
+    return found
+
+
+def kwin(path, method, *args):
+    return subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.kde.KWin', path, method] + list(args),
+                          stdout=subprocess.PIPE, text=True).stdout
+
+
+def script(source):
+    path, log = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'fixture.js'), pathlib.Path(os.environ['KWIN_LOG'])
+    with open(path, 'w') as file:
+        file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
+    seen = log.stat().st_size
+    number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture').split()[-1]
+    kwin('/' + number, 'org.kde.kwin.Script.run')
+    for _ in range(200):
+        printed = re.search(rb'vitrel-fixture (.*)\n', log.read_bytes()[seen:])
+        if printed:
+            break
+        time.sleep(0.05)
+    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture')
+    return json.loads(printed[1])
+
+
+def start(rows):
+    for row in rows:
+        cls, title = row['class'].decode(), row['title'].decode()
+        by_title[title] = row
+        if SWAY and 'floating' in row['flags']:
+            # Above the gap over the tiled windows, where only the blue background is behind it.
+            swaymsg('for_window [app_id="^%s$"] "floating enable, move absolute position 0 0"' % cls)
+        command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
+                   ['/usr/bin/python3', '-c', QT_WINDOW, cls, title])
+        if SWAY and 'client' in row['flags']:
+            # sway's XWayland takes the clients of sway's own user alone.
+            swaymsg('exec ' + shlex.join(command))
+        else:
+            clients.append(subprocess.Popen(command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
+                                            stderr=subprocess.DEVNULL))
+
+
+def reset():
+    alphas = {title: 77 / 255 if 'layered' in row['flags'] else 1 for title, row in by_title.items()}
+    if SWAY:
+        swaymsg('; '.join('[con_id=%d] opacity %.6f' % (view['id'], alphas[view['name']]) for view in views()))
+    return state(alphas)
+
+
+def state(alphas=None):
+    if not SWAY:
+        listed = script(SCRIPT % json.dumps(alphas or {}))
+        return [(by_title[title]['name'], str(round(opacity * 255))) for title, opacity in listed if title in by_title]
+    time.sleep(0.1)
+    shot = subprocess.run(['grim', '-t', 'ppm', '-'], stdout=subprocess.PIPE, check=True).stdout
+    _, size, _, pixels = shot.split(b'\n', 3)
+    width, found = int(size.split()[0]), []
+    for view in views():
+        rect = view['rect']
+        x, y = rect['x'] + rect['width'] // 2, rect['y'] + (8 if view['type'] == 'floating_con' else rect['height'] - 8)
+        found.append((by_title[view['name']]['name'], str(pixels[(y * width + x) * 3])))
+    return found
+
+
+def stop():
+    for client in clients:
+        client.terminate()
+        client.wait()

@@ -5,12 +5,12 @@
 #   session.sh [wine] [openbox] [picom] [sway | kwin] -- COMMAND [ARG ...]
 #
 # Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
-# runs headless, as the user vitrel-sway (made on first use: sway will not run
-# as root), with XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and
-# DISPLAY, as in a sway session. kwin is KWin's virtual Wayland session on a
-# session bus of its own, with Xwayland; KWIN_LOG names its log. Only
-# what this script started is stopped: by process id, and Wine by
-# wineserver -k for that prefix.
+# runs headless as the user nobody, since it will not run as root, with
+# XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in
+# a sway session. kwin is KWin's virtual Wayland session on a session bus of
+# its own, with Xwayland; KWIN_LOG names its log. Only what this script
+# started is stopped: by process id, and Wine by wineserver -k for that
+# prefix.
 set -u
 export WINE="${WINE:-/usr/lib/wine/wine64}"
 state=$(mktemp -d)
@@ -44,11 +44,10 @@ for part; do
 	openbox) start 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' openbox --sm-disable ;;
 	picom) start true picom --backend xrender --config /dev/null ;;
 	sway)
-		id vitrel-sway >/dev/null 2>&1 || useradd --system --user-group --no-create-home vitrel-sway
-		chown vitrel-sway "$state/run"
+		chown nobody "$state/run"
 		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' 'gaps top 210' \
 			"exec $state/announce" >"$state/sway.conf"
-		start "[ -s $state/run/session ]" setpriv --reuid "$(id -u vitrel-sway)" --regid "$(id -g vitrel-sway)" \
+		start "[ -s $state/run/session ]" setpriv --reuid nobody --regid nogroup \
 			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \
 			WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$state/sway.conf"
 		export XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)"

@@ -1,8 +1,8 @@
 /*
  * Real top-level windows for run_cases.py: win32_fixture NAME FLAGS CLASS TITLE...
  * makes a window of each four arguments through the wide functions, on a
- * thread that keeps pumping messages (FLAGS: h hidden, l layered, c notepad's
- * window instead, - none), prints "ready", then answers lines:
+ * thread that keeps pumping messages (FLAGS holding "hidden", "layered", or
+ * "client" for notepad's window instead), prints "ready", then answers lines:
  *   reset   every layered bit cleared, alpha 77 for "l"; then as state
  *   state   "NAME ALPHA" per window in EnumWindows order, ALPHA a number or
  *           "-" (not layered), with "+style" when another bit of its extended
@@ -35,9 +35,9 @@ static DWORD WINAPI PumpMessages(LPVOID)
 		window_class.lpfnWndProc = DefWindowProcW;
 		window_class.lpszClassName = row[2];
 		RegisterClassW(&window_class);
-		if (wcschr(row[1], L'c') == NULL)
+		if (wcsstr(row[1], L"client") == NULL)
 			handles[i] = CreateWindowExW(0, row[2], row[3],
-				WS_OVERLAPPEDWINDOW | (wcschr(row[1], L'h') ? 0 : WS_VISIBLE), i * 10, i * 8, 320, 200, NULL,
+				WS_OVERLAPPEDWINDOW | (wcsstr(row[1], L"hidden") ? 0 : WS_VISIBLE), i * 10, i * 8, 320, 200, NULL,
 				NULL, NULL, NULL);
 	}
 	PeekMessageW(&message, NULL, 0, 0, PM_NOREMOVE);
@@ -77,7 +77,7 @@ int main()
 	window_count = (argc - 1) / 4 < MAX_WINDOWS ? (argc - 1) / 4 : MAX_WINDOWS;
 	startup.cb = sizeof startup;
 	for (int i = 0; i < window_count; i++) {
-		if (wcschr(described[2 + 4 * i], L'c') == NULL ||
+		if (wcsstr(described[2 + 4 * i], L"client") == NULL ||
 		    !CreateProcessW(NULL, notepad_command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &notepad))
 			continue;
 		WaitForInputIdle(notepad.hProcess, 10000);
@@ -91,9 +91,8 @@ int main()
 		other_styles[i] = GetWindowLongW(handles[i], GWL_EXSTYLE) & ~WS_EX_LAYERED;
 	for (puts("ready"); fflush(stdout) == 0 && fgets(line, sizeof line, stdin) != NULL; puts("end")) {
 		for (int i = 0; strcmp(line, "reset\n") == 0 && i < window_count; i++) {
-			LONG style = GetWindowLongW(handles[i], GWL_EXSTYLE) & ~WS_EX_LAYERED;
-			BOOL layered = wcschr(described[2 + 4 * i], L'l') != NULL;
-			SetWindowLongW(handles[i], GWL_EXSTYLE, layered ? style | WS_EX_LAYERED : style);
+			BOOL layered = wcsstr(described[2 + 4 * i], L"layered") != NULL;
+			SetWindowLongW(handles[i], GWL_EXSTYLE, other_styles[i] | (layered ? WS_EX_LAYERED : 0));
 			SetLayeredWindowAttributes(handles[i], 0, 77, LWA_ALPHA);
 		}
 		EnumWindows(PrintState, 0);

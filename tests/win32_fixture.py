@@ -18,8 +18,7 @@ def ask(line):
 
 def start(rows):
     global exe
-    flags = [''.join(f[0] for f in row['flags'] if f in ('hidden', 'layered', 'client')) or '-' for row in rows]
-    described = sum(([row['name'], flag, row['class'], row['title']] for row, flag in zip(rows, flags)), [])
+    described = sum(([row['name'], ','.join(row['flags']), row['class'], row['title']] for row in rows), [])
     exe = subprocess.Popen([os.environ['WINE'], os.environ['WIN32_FIXTURE']] + described, text=True,
                            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     return exe.stdout.readline() == 'ready\n'

@@ -13,8 +13,7 @@ check() {
 	[ "$2" = "$3" ] || { failed=$((failed + 1)) && printf 'FAILED - %s:\n  got  [%s]\n  want [%s]\n' "$1" "$2" "$3"; }
 }
 
-(cd "$native" && cpack >/dev/null) || check "the .deb is built" no yes
-(cd "$windows" && cpack >/dev/null) || check "the zip is built" no yes
+(cd "$native" && cpack >/dev/null && cd "$windows" && cpack >/dev/null) || check "the .deb and the zip are built" no yes
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")
 deb=$native/vitrel_${version}_amd64.deb
 check "the zip holds the programs, README, its picture and LICENSE" "$(unzip -Z1 "$windows/vitrel-$version-win64.zip" |

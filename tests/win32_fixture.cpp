@@ -55,11 +55,10 @@ static BOOL CALLBACK PrintState(HWND handle, LPARAM)
 
 	for (int i = 0; i < window_count; i++) {
 		const char *changed = (style & ~WS_EX_LAYERED) != other_styles[i] ? "+style" : "";
-		if (handles[i] != handle)
-			continue;
-		if ((style & WS_EX_LAYERED) == 0)
+		if (handles[i] == handle && (style & WS_EX_LAYERED) == 0)
 			printf("%ls -%s\n", described[1 + 4 * i], changed);
-		else if (GetLayeredWindowAttributes(handle, NULL, &alpha, &layered_flags) && layered_flags & LWA_ALPHA)
+		else if (handles[i] == handle && GetLayeredWindowAttributes(handle, NULL, &alpha, &layered_flags) &&
+			 layered_flags & LWA_ALPHA)
 			printf("%ls %u%s\n", described[1 + 4 * i], alpha, changed);
 	}
 	return TRUE;

@@ -2,15 +2,13 @@
 # fixture's own, so that it can show what no program shows at will: no
 # class, no title, never mapped, deep in a frame of its own, titles in each X
 # text encoding. The opacity must land on client and frame alike.
-import time
-
 from Xlib import X, Xatom, display
 
 conn = display.Display()
 root = conn.screen().root
 OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE = (conn.intern_atom(name) for name in (
     '_NET_WM_WINDOW_OPACITY', '_NET_WM_NAME', 'UTF8_STRING', 'COMPOUND_TEXT', 'WM_STATE'))
-windows = []   # [name, client, frame, layered]
+windows, managed = [], None   # [name, client, flags]
 
 
 def frame_of(window):
@@ -52,22 +50,16 @@ def create(row):
 
 
 def start(rows):
+    global managed
     managed = root.get_full_property(conn.intern_atom('_NET_SUPPORTING_WM_CHECK'), X.AnyPropertyType)
-    clients = [create(row) for row in rows]
-    # Under a window manager, wait until it has framed every mapped window.
-    for _ in range(300):
-        framed = all(frame_of(c) != c or not managed or 'hidden' in s['flags'] for c, s in zip(clients, rows))
-        if framed:
-            break
-        time.sleep(0.1)
-    windows.extend([s['name'], c, frame_of(c), 'layered' in s['flags']] for c, s in zip(clients, rows))
-    return framed
+    windows.extend([row['name'], create(row), row['flags']] for row in rows)
+    conn.sync()
 
 
 def reset():
-    for _, client, frame, layered in windows:
-        for window in {client, frame}:
-            if layered:
+    for _, client, flags in windows:
+        for window in {client, frame_of(client)}:
+            if 'layered' in flags:
                 window.change_property(OPACITY, Xatom.CARDINAL, 32, [77 * 0x01010101])
             else:
                 window.delete_property(OPACITY)
@@ -78,12 +70,16 @@ def state():
     def alpha(window):
         value = window.get_full_property(OPACITY, Xatom.CARDINAL)
         return str(value.value[0] // 0x01010101) if value else '-'
+    framed = [(name, client, frame_of(client), flags) for name, client, flags in windows]
     order = [child.id for child in reversed(root.query_tree().children)]
     found = []
-    for name, client, frame, _ in sorted(windows, key=lambda window: order.index(window[2].id)):
-        shown = alpha(client), alpha(frame)
-        found.append((name, shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown))
-    return found
+    # Under a window manager, a window it shows counts once it is framed.
+    for name, client, frame, flags in framed:
+        if frame.id in order and (frame != client or not managed or 'hidden' in flags):
+            shown = alpha(client), alpha(frame)
+            shown = shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown
+            found.append((order.index(frame.id), name, shown))
+    return [(name, alpha) for _, name, alpha in sorted(found)]
 
 
 def stop():

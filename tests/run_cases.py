@@ -53,8 +53,8 @@ def read_table():
 def run(tool, args, tags):
     command = ([os.environ['WINE'], os.path.join(bin_dir, tool + '.exe')] if system == 'win32' else
                [os.path.join(bin_dir, tool)]) + args
-    if 'closed' in tags:
-        command = ['sh', '-c', 'exec "$@" >&-', 'sh'] + command
+    for tag, redirection in (('closed', '>&-'), ('full', '>/dev/full')):
+        command = ['sh', '-c', 'exec "$@" ' + redirection, 'sh'] + command if tag in tags else command
     if 'terminal' in tags:
         # Raw, and wide enough that Wine's console never wraps a line.
         command = ['script', '-qeE', 'never', '-c', 'stty raw cols 2048; exec ' + shlex.join(map(os.fsdecode, command)),
@@ -64,9 +64,7 @@ def run(tool, args, tags):
     env = {k: v + '.gone' if k in gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
     env.update((k, v) for k, v in tags.items() if k.isupper())
     out = subprocess.PIPE
-    if 'full' in tags:
-        out = os.open('/dev/full', os.O_WRONLY)
-    elif 'head' in tags:
+    if 'head' in tags:
         reader, out = os.pipe()
         os.close(reader)
     for _ in range(2):

@@ -4,7 +4,6 @@
 # against its tools in /usr/bin, then removed again.
 #   packages.sh NATIVE-BUILD-DIR WINDOWS-BUILD-DIR
 set -u
-tests=$(cd "$(dirname "$0")" && pwd)
 native=$(cd "$1" && pwd)
 windows=$(cd "$2" && pwd)
 sudo=$([ "$(id -u)" -eq 0 ] || echo sudo)
@@ -34,7 +33,7 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "$deb" >/dev/null 2>&
 check "the .deb installs" "$(dpkg-query -W -f '${Version}' vitrel 2>/dev/null)" "$version"
 check "with its completion and man pages" "$(ls /usr/share/bash-completion/completions/vitrel $(man -w vitrel winlist) |
 	tr '\n' ' ')" "/usr/share/bash-completion/completions/vitrel /usr/share/man/man1/vitrel.1.gz /usr/share/man/man1/winlist.1.gz "
-check "the table's cases pass on /usr/bin" "$("$tests/session.sh" -- "$tests/run_cases.py" x11 /usr/bin 2>&1 |
+check "the table's cases pass on /usr/bin" "$("${0%/*}/session.sh" -- "${0%/*}/run_cases.py" x11 /usr/bin 2>&1 |
 	grep -v ' passed, 0 failed$')" ""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q vitrel >/dev/null 2>&1
 check "the .deb is removed again" "$(test -e /usr/bin/vitrel || echo gone)" gone

@@ -29,8 +29,8 @@ def create(row):
         frame.map()
     window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent,
                                   background_pixel=0x0000ff if 'blue' in flags else conn.screen().white_pixel)
-    if 'frame' in flags:
-        window.change_property(WM_STATE, WM_STATE, 32, [1, 0])
+    # A window manager's mark of a client, which a frame's children lack.
+    window.change_property(WM_STATE, WM_STATE, 32, [1, 0])
     if row['class']:
         window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, row['class'].replace(b'.', b'\0', 1) + b'\0')
     mode = flags.get('title')

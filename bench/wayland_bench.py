@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests'))
-from kwin_fixture import QT_WINDOW  # noqa: E402
+from wayland_fixture import QT_WINDOW  # noqa: E402
 
 system, bin_dir, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
 for i in range(count):

@@ -14,7 +14,7 @@ echo "== Windows, under Wine"
 WINEPREFIX=$PWD/build/demo-prefix tests/session.sh wine -- bash -c '
 	bin=build/windows/bin
 	# The test fixture starts notepad and reports its layered state.
-	coproc fixture { "$WINE" $bin/win32_fixture.exe "Untitled - Notepad" c Notepad "" 2>/dev/null; }
+	coproc fixture { "$WINE" $bin/win32_fixture.exe "Untitled - Notepad" client Notepad "" 2>/dev/null; }
 	read -r ready <&"${fixture[0]}"
 	state() {
 		echo state >&"${fixture[1]}"

@@ -3,7 +3,8 @@
  * makes a window of each four arguments through the wide functions, on a
  * thread that keeps pumping messages (FLAGS holding "hidden", "layered", or
  * "client" for notepad's window instead), prints "ready", then answers lines:
- *   reset   every layered bit cleared, alpha 77 for "l"; then as state
+ *   reset   each window's first extended style back, with the layered bit
+ *           and alpha 77 where FLAGS hold "layered"; then as state
  *   state   "NAME ALPHA" per window in EnumWindows order, ALPHA a number or
  *           "-" (not layered), with "+style" when another bit of its extended
  *           style changed

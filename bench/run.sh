@@ -1,18 +1,12 @@
 #!/bin/sh
 # Builds optimised tools and prints the benchmark's figures: the X11 build
-# against xdotool and wmctrl over 100, 1,000 and 10,000 windows, and the
-# Windows build under Wine against a bare walk of the same windows.
+# against xdotool and wmctrl over 100, 1,000 and 10,000 windows, the Wayland
+# backends under sway and KWin, and the Windows build under Wine against a
+# bare walk of the same windows.
 set -eu
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh
-for tool in xdotool wmctrl time; do
-	command -v "$tool" >/dev/null || {
-		sudo=
-		[ "$(id -u)" -eq 0 ] || sudo=sudo
-		DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends xdotool wmctrl time
-	}
-done
+tools/install-deps.sh xdotool wmctrl time
 cmake --preset release >/dev/null
 cmake --build --preset release --parallel >/dev/null
 cmake --preset windows >/dev/null

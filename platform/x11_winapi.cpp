@@ -437,17 +437,19 @@ static BOOL HasOpacity(HWND window)
 	return has;
 }
 
-static void SetOpacity(HWND window, uint32_t opacity)
+/* Sets the opacity on client and frame alike, or deletes it when opacity is NULL. */
+static void SetOpacity(HWND window, const uint32_t *opacity)
 {
-	xcb_window_t client = ClientOf(window);
-	xcb_window_t frame = FrameOf(window);
+	xcb_window_t targets[] = {ClientOf(window), FrameOf(window)};
 
-	xcb_change_property(connection, XCB_PROP_MODE_REPLACE, client, atoms[ATOM_OPACITY], XCB_ATOM_CARDINAL,
-		32, 1, &opacity);
 	/* Some compositors read the property only on the window manager's frame. */
-	if (frame != client) {
-		xcb_change_property(connection, XCB_PROP_MODE_REPLACE, frame, atoms[ATOM_OPACITY],
-			XCB_ATOM_CARDINAL, 32, 1, &opacity);
+	for (int i = 0; i < (targets[1] != targets[0] ? 2 : 1); i++) {
+		if (opacity != NULL) {
+			xcb_change_property(connection, XCB_PROP_MODE_REPLACE, targets[i], atoms[ATOM_OPACITY],
+				XCB_ATOM_CARDINAL, 32, 1, opacity);
+		} else {
+			xcb_delete_property(connection, targets[i], atoms[ATOM_OPACITY]);
+		}
 	}
 }
 
@@ -461,14 +463,11 @@ static LONG GetX11WindowLong(HWND window, int)
 
 static LONG SetX11WindowLong(HWND window, int index, LONG value)
 {
+	static const uint32_t opaque = 0xFFFFFFFFu;
 	LONG previous = window == style_window ? style_value : GetX11WindowLong(window, index);
-	if ((value & WS_EX_LAYERED) != 0 && (previous & WS_EX_LAYERED) == 0) {
-		SetOpacity(window, 0xFFFFFFFFu);
-	} else if ((value & WS_EX_LAYERED) == 0 && (previous & WS_EX_LAYERED) != 0) {
-		xcb_delete_property(connection, ClientOf(window), atoms[ATOM_OPACITY]);
-		if (FrameOf(window) != ClientOf(window))
-			xcb_delete_property(connection, FrameOf(window), atoms[ATOM_OPACITY]);
-	}
+
+	if ((value & WS_EX_LAYERED) != (previous & WS_EX_LAYERED))
+		SetOpacity(window, (value & WS_EX_LAYERED) != 0 ? &opaque : NULL);
 	style_window = window;
 	style_value = value & WS_EX_LAYERED;
 	return previous;
@@ -476,8 +475,10 @@ static LONG SetX11WindowLong(HWND window, int index, LONG value)
 
 static BOOL SetX11LayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)
 {
+	uint32_t opacity = alpha * 0x01010101u;
+
 	if ((flags & LWA_ALPHA) != 0)
-		SetOpacity(window, alpha * 0x01010101u);
+		SetOpacity(window, &opacity);
 	return TRUE;
 }
 

@@ -37,9 +37,7 @@ def read_table():
             continue
         (tool, _, tags), args = fields[0][0].rstrip(']').partition('['), fields[0][1:]
         tags = dict((tag.split('=') + [''])[:2] for tag in tags.split(',') + args[3:] * (tool == 'window') if tag)
-        # The completion's rows are X11's windows.
-        elsewhere = tags.keys() & {'x11', 'win32', 'sway', 'kwin'} and system not in tags
-        if elsewhere or tool == 'complete' and system != 'x11':
+        if tags.keys() & {'x11', 'win32', 'sway', 'kwin'} and system not in tags:
             continue
         if tool != 'window':
             cases.append((tool, tags, args, sum(fields[1:], [])))
@@ -76,8 +74,9 @@ def run(tool, args, tags):
             break
     if out != subprocess.PIPE:
         os.close(out)
+    out = result.stdout or b''
     # Wine's console hides the cursor around each write.
-    return result.returncode, re.sub(rb'\x1b\[\?25[lh]', b'', result.stdout or b''), result.stderr
+    return result.returncode, re.sub(rb'\x1b\[\?25[lh]', b'', out) if system == 'win32' else out, result.stderr
 
 
 def shown(value, tags):

@@ -1,5 +1,6 @@
 # The table's windows under Wine: win32_fixture.exe owns them, and this speaks its line protocol.
 import functools
+import itertools
 import os
 import subprocess
 
@@ -9,11 +10,9 @@ exe = None
 def ask(line):
     exe.stdin.write(line + '\n')
     exe.stdin.flush()
-    answer = []
     # A fixture that died answers with the end of its output, never "end".
-    while (reply := exe.stdout.readline()) not in ('end\n', ''):
-        answer.append(tuple(reply.split()))
-    return answer
+    replies = itertools.takewhile(lambda reply: reply != 'end\n', iter(exe.stdout.readline, ''))
+    return [tuple(reply.split()) for reply in replies]
 
 
 def start(rows):

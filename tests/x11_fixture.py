@@ -8,7 +8,7 @@ conn = display.Display()
 root = conn.screen().root
 OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE = (conn.intern_atom(name) for name in (
     '_NET_WM_WINDOW_OPACITY', '_NET_WM_NAME', 'UTF8_STRING', 'COMPOUND_TEXT', 'WM_STATE'))
-windows, managed = [], None   # [name, client, flags]
+windows, managed, settled = [], None, {}   # [name, client, flags]; a client's frame once it stays
 
 
 def frame_of(window):
@@ -58,7 +58,7 @@ def start(rows):
 
 def reset():
     for _, client, flags in windows:
-        for window in {client, frame_of(client)}:
+        for window in {client, settled[client.id]}:
             if 'layered' in flags:
                 window.change_property(OPACITY, Xatom.CARDINAL, 32, [77 * 0x01010101])
             else:
@@ -70,17 +70,17 @@ def state():
     def alpha(window):
         value = window.get_full_property(OPACITY, Xatom.CARDINAL)
         return str(value.value[0] // 0x01010101) if value else '-'
-    framed = [(name, client, frame_of(client), flags) for name, client, flags in windows]
+    framed = [(name, client, settled.get(client.id) or frame_of(client), flags) for name, client, flags in windows]
     order = [child.id for child in reversed(root.query_tree().children)]
     found = []
     # Under a window manager, a window it shows counts once it is framed.
     for name, client, frame, flags in framed:
         if frame.id in order and (frame != client or not managed or 'hidden' in flags):
+            settled[client.id] = frame
             shown = alpha(client), alpha(frame)
             shown = shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown
             found.append((order.index(frame.id), name, shown))
     return [(name, alpha) for _, name, alpha in sorted(found)]
 
 
-def stop():
-    conn.close()
+stop = conn.close

@@ -6,18 +6,22 @@
  * KWin's order, and hands each one's id, class name and title back to the
  * tool's connection by callDBus; after the walk a second carries the ids of
  * the windows to change and their alphas, and nothing else: no text of a
- * window or of the command line is ever part of a script. The class name is
- * a Wayland window's app_id, and an X11 window's "instance.class", both of
- * which KWin lower-cases. A script's file is private and removed again, and
- * the script is unloaded even when the tool ends midway.
+ * window or of the command line is ever part of a script. The windows are
+ * those KWin manages, but for popups, panels and the desktop. The class name
+ * is a Wayland window's app_id, and an X11 window's "instance.class" (which
+ * KWin 5 lower-cases). A script's file is private and removed again, and the
+ * script is unloaded even when the tool fails or is stopped midway.
  */
 #include "linux_backend.h"
 
 #include <dbus/dbus.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/random.h>
+#include <time.h>
 #include <unistd.h>
 
 enum {
@@ -25,39 +29,62 @@ enum {
 	CHANGES_CAPACITY = 65536,
 	CHANGE_ROOM = 80,
 	ID_CAPACITY = 48,
-	REPLY_TIMEOUT_MS = 10000,
+	/* A KWin that answers no call within this is taken as hung. */
+	REPLY_TIMEOUT_MS = 3000,
+	/* A script that has not called back within this after run() is taken as not ours. */
+	CALLBACK_TIMEOUT_MS = 1500,
+	LOAD_ATTEMPTS = 2,
 };
 
-static const char WINDOWS[] = "(workspace.windowList || workspace.clientList).call(workspace)";
-
+/* KWin 6 has no windowId, and tells an X11 window only by its C++ class. */
 static const char LIST_SCRIPT[] =
-	"var windows = %s, texts = [];\n"
-	"for (var i = 0; i < windows.length; i++) {\n"
-	"\tvar w = windows[i];\n"
-	"\ttexts.push(w.internalId.toString(), w.windowId ? w.resourceName + '.' + w.resourceClass : w.resourceClass,\n"
-	"\t\tw.caption);\n"
-	"}\n"
-	"callDBus('%s', '/', 'org.vitrel.Walk', 'Done', texts);\n";
+	"try {\n"
+	"\tvar windows = (workspace.windowList || workspace.clientList).call(workspace), texts = [];\n"
+	"\tfor (var i = 0; i < windows.length; i++) {\n"
+	"\t\tvar w = windows[i];\n"
+	"\t\tif (!w.managed || w.deleted || w.popupWindow || w.desktopWindow || w.dock)\n"
+	"\t\t\tcontinue;\n"
+	"\t\tvar x11 = w.windowId !== undefined ? w.windowId != 0 : /X11Window/.test(String(w));\n"
+	"\t\ttexts.push(w.internalId.toString(), x11 ? w.resourceName + '.' + w.resourceClass : w.resourceClass,\n"
+	"\t\t\tw.caption);\n"
+	"\t}\n"
+	"\tcallDBus('%s', '/', 'org.vitrel.Walk', 'Done', '%s', texts);\n"
+	"} catch (error) {\n"
+	"\tcallDBus('%s', '/', 'org.vitrel.Walk', 'Failed', '%s');\n"
+	"}\n";
 
 static const char CHANGE_SCRIPT[] =
-	"var alphas = {%s}, windows = %s;\n"
-	"for (var i = 0; i < windows.length; i++) {\n"
-	"\tvar alpha = alphas[windows[i].internalId.toString()];\n"
-	"\tif (alpha !== undefined)\n"
-	"\t\twindows[i].opacity = alpha;\n"
-	"}\n"
-	"callDBus('%s', '/', 'org.vitrel.Walk', 'Done');\n";
+	"try {\n"
+	"\tvar alphas = {%s}, windows = (workspace.windowList || workspace.clientList).call(workspace);\n"
+	"\tfor (var i = 0; i < windows.length; i++) {\n"
+	"\t\tvar alpha = alphas[windows[i].internalId.toString()];\n"
+	"\t\tif (alpha !== undefined)\n"
+	"\t\t\twindows[i].opacity = alpha;\n"
+	"\t}\n"
+	"\tcallDBus('%s', '/', 'org.vitrel.Walk', 'Done', '%s');\n"
+	"} catch (error) {\n"
+	"\tcallDBus('%s', '/', 'org.vitrel.Walk', 'Failed', '%s');\n"
+	"}\n";
+
+/* A script's object: KWin 6's path first, then KWin 5's; the one that answers is kept. */
+static const char *script_objects[] = {"/Scripting/Script%d", "/%d"};
 
 static DBusConnection *bus;
-/* The file of the script loaded now; empty when none is. */
+/* KWin's unique name on the bus: only its calls are taken as a script's. */
+static char kwin_name[256];
+/* This run's own value, in its scripts' names and in every answer they send. */
+static char token[33];
+/* The file of the script being run; empty when none is. */
 static char script_path[4096];
-static char script_name[64];
-static char script[sizeof CHANGE_SCRIPT + CHANGES_CAPACITY + 256];
+/* The names of the scripts loaded now: one per attempt. */
+static char script_names[LOAD_ATTEMPTS][64];
+static char script[sizeof CHANGE_SCRIPT + CHANGES_CAPACITY + 512];
 static char changes[CHANGES_CAPACITY];
 static int changes_length;
 /* The id, class name and title of the window whose callback runs. */
 static const char *current_texts[3];
 static HWND current_window;
+static sigset_t stop_signals;
 
 /* Returns KWin's reply to a call, or NULL when it failed. */
 static DBusMessage *CallKWin(const char *path, const char *interface, const char *method, int first_type, ...)
@@ -75,103 +102,47 @@ static DBusMessage *CallKWin(const char *path, const char *interface, const char
 	return reply;
 }
 
-static void UnloadScript(void)
+/*
+ * Unloads every script of the run and removes its file. The calls are not
+ * waited for, so that a hung KWin still unloads them when it wakes.
+ */
+static void UnloadScripts(void)
 {
-	const char *name = script_name;
-
-	if (script_path[0] == '\0')
-		return;
-	DBusMessage *reply = CallKWin("/Scripting", "org.kde.kwin.Scripting", "unloadScript", DBUS_TYPE_STRING, &name,
-		DBUS_TYPE_INVALID);
-	if (reply != NULL)
-		dbus_message_unref(reply);
-	unlink(script_path);
+	for (char *name : script_names) {
+		DBusMessage *call = dbus_message_new_method_call("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting",
+			"unloadScript");
+		const char *loaded = name;
+		if (name[0] != '\0' && call != NULL && dbus_message_append_args(call, DBUS_TYPE_STRING, &loaded,
+			DBUS_TYPE_INVALID))
+			dbus_connection_send(bus, call, NULL);
+		if (call != NULL)
+			dbus_message_unref(call);
+		name[0] = '\0';
+	}
+	if (bus != NULL)
+		dbus_connection_flush(bus);
+	if (script_path[0] != '\0')
+		unlink(script_path);
 	script_path[0] = '\0';
 }
 
-/* Waits for the script's callDBus, answers it, and returns its message. */
-static DBusMessage *AwaitScript(void)
+static BOOL StopAsked(void)
 {
-	for (int waited = 0; waited <= REPLY_TIMEOUT_MS; waited += 100) {
-		for (DBusMessage *message; (message = dbus_connection_pop_message(bus)) != NULL;) {
-			if (dbus_message_is_method_call(message, "org.vitrel.Walk", "Done")) {
-				DBusMessage *reply = dbus_message_new_method_return(message);
-				if (reply != NULL) {
-					dbus_connection_send(bus, reply, NULL);
-					dbus_message_unref(reply);
-				}
-				return message;
-			}
-			dbus_message_unref(message);
-		}
-		if (!dbus_connection_read_write(bus, 100))
-			break;
-	}
-	Fail("Display connection lost.\n");
+	sigset_t pending;
+
+	sigpending(&pending);
+	return sigismember(&pending, SIGINT) || sigismember(&pending, SIGTERM) || sigismember(&pending, SIGHUP);
 }
 
-/* Runs the script source in KWin and returns what it handed back. */
-static DBusMessage *RunScript(const char *source)
+/* A stop asked for while a script ran takes effect once it is unloaded. */
+static void LetStopSignalsIn(void)
 {
-	const char *directory = getenv("XDG_RUNTIME_DIR");
-	const char *path = script_path, *name = script_name;
-	char object[64];
-	dbus_int32_t id = -1;
-
-	snprintf(script_path, sizeof script_path, "%s/vitrel-XXXXXX", directory != NULL && directory[0] != '\0' ? directory : "/tmp");
-	snprintf(script_name, sizeof script_name, "vitrel-%ld", (long)getpid());
-	/* mkstemp makes the file readable by its owner alone. */
-	int fd = mkstemp(script_path);
-	size_t length = strlen(source);
-	if (fd < 0 || write(fd, source, length) != (ssize_t)length) {
-		if (fd >= 0)
-			unlink(script_path);
-		script_path[0] = '\0';
-		Fail("Display connection lost.\n");
-	}
-	close(fd);
-	DBusMessage *reply = CallKWin("/Scripting", "org.kde.kwin.Scripting", "loadScript", DBUS_TYPE_STRING, &path,
-		DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
-	if (reply == NULL || !dbus_message_get_args(reply, NULL, DBUS_TYPE_INT32, &id, DBUS_TYPE_INVALID) || id < 0)
-		Fail("Display connection lost.\n");
-	dbus_message_unref(reply);
-	/* A script's object is /ID on KWin 5, /Scripting/ScriptID on KWin 6. */
-	snprintf(object, sizeof object, "/%d", (int)id);
-	reply = CallKWin(object, "org.kde.kwin.Script", "run", DBUS_TYPE_INVALID);
-	if (reply == NULL) {
-		snprintf(object, sizeof object, "/Scripting/Script%d", (int)id);
-		reply = CallKWin(object, "org.kde.kwin.Script", "run", DBUS_TYPE_INVALID);
-	}
-	if (reply == NULL)
-		Fail("Display connection lost.\n");
-	dbus_message_unref(reply);
-	DBusMessage *answer = AwaitScript();
-	UnloadScript();
-	return answer;
+	if (StopAsked())
+		UnloadScripts();
+	sigprocmask(SIG_UNBLOCK, &stop_signals, NULL);
 }
 
-static BOOL Connect(void)
-{
-	const char *wayland = getenv("WAYLAND_DISPLAY");
-
-	if (wayland == NULL || wayland[0] == '\0' || getenv("DBUS_SESSION_BUS_ADDRESS") == NULL)
-		return FALSE;
-	PlugStandardDescriptors();
-	bus = dbus_bus_get_private(DBUS_BUS_SESSION, NULL);
-	if (bus == NULL)
-		return FALSE;
-	dbus_connection_set_exit_on_disconnect(bus, FALSE);
-	if (!dbus_bus_name_has_owner(bus, "org.kde.KWin", NULL)) {
-		dbus_connection_close(bus);
-		dbus_connection_unref(bus);
-		bus = NULL;
-		return FALSE;
-	}
-	atexit(UnloadScript);
-	return TRUE;
-}
-
-/* Returns the next string of the array (KWin hands them over as variants), or NULL at its end. */
+/* Returns the next string of an array or message (KWin may wrap each in a variant), or NULL at its end. */
 static const char *NextText(DBusMessageIter *texts)
 {
 	DBusMessageIter variant;
@@ -190,11 +161,184 @@ static const char *NextText(DBusMessageIter *texts)
 	return text;
 }
 
+/* Returns TRUE when the message is this run's script calling back with method. */
+static BOOL IsOwnAnswer(DBusMessage *message, const char *method)
+{
+	DBusMessageIter arguments;
+	const char *sender = dbus_message_get_sender(message);
+	const char *value;
+
+	if (!dbus_message_is_method_call(message, "org.vitrel.Walk", method) || sender == NULL
+	    || strcmp(sender, kwin_name) != 0 || !dbus_message_iter_init(message, &arguments))
+		return FALSE;
+	value = NextText(&arguments);
+	return value != NULL && strcmp(value, token) == 0;
+}
+
+/*
+ * Waits for the script's callDBus, answers it, and returns its message; NULL
+ * when the script failed or did not call back in time.
+ */
+static DBusMessage *AwaitScript(void)
+{
+	for (int waited = 0; waited <= CALLBACK_TIMEOUT_MS; waited += 100) {
+		for (DBusMessage *message; (message = dbus_connection_pop_message(bus)) != NULL;) {
+			BOOL done = IsOwnAnswer(message, "Done");
+			if (done || IsOwnAnswer(message, "Failed")) {
+				DBusMessage *reply = dbus_message_new_method_return(message);
+				if (reply != NULL) {
+					dbus_connection_send(bus, reply, NULL);
+					dbus_message_unref(reply);
+				}
+				if (done)
+					return message;
+				dbus_message_unref(message);
+				return NULL;
+			}
+			dbus_message_unref(message);
+		}
+		if (StopAsked())
+			LetStopSignalsIn();
+		if (!dbus_connection_read_write(bus, 100))
+			return NULL;
+	}
+	return NULL;
+}
+
+/* Writes the script into a private file of the runtime folder, or of /tmp where that cannot take it. */
+static BOOL WriteScript(const char *source)
+{
+	const char *runtime = getenv("XDG_RUNTIME_DIR");
+	const char *folders[] = {runtime != NULL && runtime[0] != '\0' ? runtime : "/tmp", "/tmp"};
+	size_t length = strlen(source);
+
+	for (const char *folder : folders) {
+		snprintf(script_path, sizeof script_path, "%s/vitrel-XXXXXX", folder);
+		/* mkstemp makes the file readable by its owner alone. */
+		int fd = mkstemp(script_path);
+		if (fd < 0)
+			continue;
+		BOOL written = write(fd, source, length) == (ssize_t)length;
+		close(fd);
+		if (written)
+			return TRUE;
+		unlink(script_path);
+	}
+	script_path[0] = '\0';
+	return FALSE;
+}
+
+/* Loads the script file under the attempt's name and runs it; returns FALSE when KWin refused. */
+static BOOL LoadAndRun(int attempt)
+{
+	static int object = 0, loads = 0;
+	const char *path = script_path, *name = script_names[attempt];
+	char object_path[64];
+	dbus_int32_t id = -1;
+
+	/* KWin frees an unloaded script's name only later: every load takes a new one. */
+	snprintf(script_names[attempt], sizeof script_names[attempt], "vitrel-%s-%d", token, loads++);
+	DBusMessage *reply = CallKWin("/Scripting", "org.kde.kwin.Scripting", "loadScript", DBUS_TYPE_STRING, &path,
+		DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
+	/* A call that timed out may still load the script: its name stays, to be unloaded. */
+	if (reply != NULL) {
+		dbus_message_get_args(reply, NULL, DBUS_TYPE_INT32, &id, DBUS_TYPE_INVALID);
+		dbus_message_unref(reply);
+	}
+	if (id < 0)
+		return FALSE;
+	for (int tried = 0; tried < 2; tried++, object = !object) {
+		snprintf(object_path, sizeof object_path, script_objects[object], (int)id);
+		reply = CallKWin(object_path, "org.kde.kwin.Script", "run", DBUS_TYPE_INVALID);
+		if (reply != NULL) {
+			dbus_message_unref(reply);
+			return TRUE;
+		}
+	}
+	return FALSE;
+}
+
+/*
+ * Runs the script source in KWin and returns what it handed back. Another
+ * program's script can hold the object of the id KWin gives a new one; the
+ * script is then loaded once more, under another id.
+ */
+static DBusMessage *RunScript(const char *source)
+{
+	DBusMessage *answer = NULL;
+
+	sigprocmask(SIG_BLOCK, &stop_signals, NULL);
+	if (WriteScript(source)) {
+		for (int attempt = 0; answer == NULL && attempt < LOAD_ATTEMPTS; attempt++) {
+			if (!LoadAndRun(attempt))
+				break;
+			answer = AwaitScript();
+		}
+	}
+	UnloadScripts();
+	LetStopSignalsIn();
+	if (answer == NULL)
+		Fail("Display connection lost.\n");
+	return answer;
+}
+
+/* Returns FALSE when the bus has no owner of the name. */
+static BOOL FindOwner(const char *name, char *owner, size_t capacity)
+{
+	DBusMessage *call = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS,
+		"GetNameOwner");
+	DBusMessage *reply = NULL;
+	const char *found = NULL;
+
+	if (call != NULL && dbus_message_append_args(call, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID))
+		reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, NULL);
+	if (reply != NULL && dbus_message_get_args(reply, NULL, DBUS_TYPE_STRING, &found, DBUS_TYPE_INVALID))
+		snprintf(owner, capacity, "%s", found);
+	if (reply != NULL)
+		dbus_message_unref(reply);
+	if (call != NULL)
+		dbus_message_unref(call);
+	return found != NULL;
+}
+
+static BOOL Connect(void)
+{
+	const char *wayland = getenv("WAYLAND_DISPLAY");
+	unsigned char random[(sizeof token - 1) / 2];
+
+	if (wayland == NULL || wayland[0] == '\0' || getenv("DBUS_SESSION_BUS_ADDRESS") == NULL)
+		return FALSE;
+	PlugStandardDescriptors();
+	bus = dbus_bus_get_private(DBUS_BUS_SESSION, NULL);
+	if (bus == NULL)
+		return FALSE;
+	dbus_connection_set_exit_on_disconnect(bus, FALSE);
+	if (!FindOwner("org.kde.KWin", kwin_name, sizeof kwin_name)) {
+		dbus_connection_close(bus);
+		dbus_connection_unref(bus);
+		bus = NULL;
+		return FALSE;
+	}
+	/* Without the kernel's randomness, the process id and the clock still set runs apart. */
+	if (getrandom(random, sizeof random, 0) != (ssize_t)sizeof random)
+		snprintf((char *)random, sizeof random, "%ld%ld", (long)getpid(), (long)time(NULL));
+	for (size_t i = 0; i < sizeof random; i++)
+		snprintf(token + 2 * i, 3, "%02x", random[i]);
+	sigemptyset(&stop_signals);
+	sigaddset(&stop_signals, SIGINT);
+	sigaddset(&stop_signals, SIGTERM);
+	sigaddset(&stop_signals, SIGHUP);
+	atexit(UnloadScripts);
+	return TRUE;
+}
+
 static void SendChanges(void)
 {
+	const char *name = dbus_bus_get_unique_name(bus);
+
 	if (changes_length == 0)
 		return;
-	snprintf(script, sizeof script, CHANGE_SCRIPT, changes, WINDOWS, dbus_bus_get_unique_name(bus));
+	snprintf(script, sizeof script, CHANGE_SCRIPT, changes, name, token, name, token);
 	dbus_message_unref(RunScript(script));
 	changes_length = 0;
 }
@@ -202,10 +346,13 @@ static void SendChanges(void)
 static BOOL EnumKWinWindows(WNDENUMPROC callback, LPARAM context)
 {
 	DBusMessageIter arguments, texts;
+	const char *name = dbus_bus_get_unique_name(bus);
 
-	snprintf(script, sizeof script, LIST_SCRIPT, WINDOWS, dbus_bus_get_unique_name(bus));
+	snprintf(script, sizeof script, LIST_SCRIPT, name, token, name, token);
 	DBusMessage *listing = RunScript(script);
-	if (dbus_message_iter_init(listing, &arguments) && dbus_message_iter_get_arg_type(&arguments) == DBUS_TYPE_ARRAY) {
+	/* The token comes first, then the texts. */
+	if (dbus_message_iter_init(listing, &arguments) && dbus_message_iter_next(&arguments)
+	    && dbus_message_iter_get_arg_type(&arguments) == DBUS_TYPE_ARRAY) {
 		dbus_message_iter_recurse(&arguments, &texts);
 		for (current_window = 1; current_window > 0; current_window++) {
 			current_texts[0] = NextText(&texts);

@@ -14,7 +14,7 @@ import time
 
 system, bin_dir = sys.argv[1:3]
 NEWLINE = b'\r\n' if system == 'win32' else b'\n'
-fixture = __import__({'sway': 'wayland', 'kwin': 'wayland'}.get(system, system) + '_fixture')
+fixture = __import__({'sway': 'wayland', 'kwin': 'wayland', 'kwin6': 'wayland'}.get(system, system) + '_fixture')
 TOLERANCE = getattr(fixture, 'TOLERANCE', 0)
 results = [0, 0]
 
@@ -37,7 +37,7 @@ def read_table():
             continue
         (tool, _, tags), args = fields[0][0].rstrip(']').partition('['), fields[0][1:]
         tags = dict((tag.split('=') + [''])[:2] for tag in tags.split(',') + args[3:] * (tool == 'window') if tag)
-        if tags.keys() & {'x11', 'win32', 'sway', 'kwin'} and system not in tags:
+        if tags.keys() & {'x11', 'win32', 'sway', 'kwin', 'kwin6'} and system not in tags:
             continue
         if tool != 'window':
             cases.append((tool, tags, args, sum(fields[1:], [])))
@@ -58,7 +58,7 @@ def run(tool, args, tags):
         command = ['script', '-qeE', 'never', '-c', 'stty raw cols 2048; exec ' + shlex.join(map(os.fsdecode, command)),
                    '/dev/null']
     # Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
-    gone = {'sway': ['SWAYSOCK'], 'kwin': ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']}.get(system, ['DISPLAY'])
+    gone = {'sway': ['SWAYSOCK']}.get(system, ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY'] if 'kwin' in system else ['DISPLAY'])
     env = {k: v + '.gone' if k in gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
     env.update((k, v) for k, v in tags.items() if k.isupper())
     out = subprocess.PIPE

@@ -2,17 +2,19 @@
 # Runs a command on a virtual X display of its own, with what is named started
 # on it first, and stops them all after; the command's status is the script's.
 #
-#   session.sh [wine] [openbox] [picom] [sway | kwin] -- COMMAND [ARG ...]
+#   session.sh [wine] [openbox] [picom] [sway | kwin | kwin6] -- COMMAND [ARG ...]
 #
 # Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
 # runs headless as the user nobody, since it will not run as root, with
 # XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in
 # a sway session. kwin is KWin's virtual Wayland session on a session bus of
-# its own, with Xwayland; KWIN_LOG names its log. Only what this script
+# its own, with Xwayland; KWIN_LOG names its log and KWIN_PID its process.
+# kwin6 is the same from a Debian 13 root at $TRIXIE_ROOT, made on first use
+# and kept; IN_ROOT runs a command in it. Only what this script
 # started is stopped: by process id, and Wine by wineserver -k for that
 # prefix.
 set -u
-export WINE="${WINE:-/usr/lib/wine/wine64}"
+export WINE="${WINE:-/usr/lib/wine/wine64}" TRIXIE_ROOT="${TRIXIE_ROOT:-/var/cache/vitrel/trixie}"
 state=$(mktemp -d)
 pids=
 trap '[ -d "${WINEPREFIX:-/none}" ] && "${WINESERVER:-/usr/lib/wine/wineserver}" -k; kill $pids; rm -rf "$state"' EXIT
@@ -59,15 +61,31 @@ for part; do
 		{ "$WINE" wineboot -i && "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; } \
 			</dev/null >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 		;;
-	kwin)
-		# The packaged binary carries a file capability that a container refuses to run.
-		cp /usr/bin/kwin_wayland "$state/kwin_wayland"
+	kwin | kwin6)
 		start "[ -s $state/bus ]" dbus-daemon --session --nofork --print-address=3 3>"$state/bus"
 		export DBUS_SESSION_BUS_ADDRESS="$(cat "$state/bus")" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
-		start "[ -s $state/run/session ]" "$state/kwin_wayland" --virtual --xwayland --no-lockscreen --width 1280 \
-			--height 800 "$state/announce"
+		if [ "$part" = kwin ]; then
+			# The packaged binary carries a file capability that a container refuses to run.
+			cp /usr/bin/kwin_wayland "$state/kwin_wayland"
+			kwin="$state/kwin_wayland"
+		else
+			"$(dirname "$0")/../tools/trixie_root.sh" "$TRIXIE_ROOT" kwin-wayland xwayland python3-pyqt6 qt6-wayland \
+				x11-apps fonts-dejavu-core >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
+			# Each command in the root sees the host's /tmp, where this session's folders and X sockets are.
+			cat >"$state/in-root" <<-EOF
+			#!/bin/sh
+			exec unshare -m sh -c 'mount -t proc proc $TRIXIE_ROOT/proc && for d in dev sys tmp; do
+			mount --rbind /\$d $TRIXIE_ROOT/\$d || exit 1; done && exec chroot $TRIXIE_ROOT "\$@"' sh "\$@"
+			EOF
+			chmod 755 "$state/in-root"
+			export IN_ROOT="$state/in-root"
+			kwin="$IN_ROOT kwin_wayland"
+		fi
+		start "[ -s $state/run/session ]" $kwin --virtual --xwayland --no-lockscreen --width 1280 --height 800 \
+			"$state/announce"
+		export KWIN_PID=$!
 		;;
-	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin] -- COMMAND [ARG ...]" >&2; exit 2 ;;
+	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin | kwin6] -- COMMAND [ARG ...]" >&2; exit 2 ;;
 	esac
 	[ -s "$state/run/session" ] && read -r DISPLAY WAYLAND_DISPLAY <"$state/run/session" && export WAYLAND_DISPLAY
 done

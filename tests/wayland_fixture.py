@@ -18,9 +18,11 @@ TOLERANCE, UNLAYERED = 2 if SWAY else 0, '255'
 SCRIPT = ('var alphas = %s, out = [], ws = (workspace.windowList || workspace.clientList).call(workspace);\n'
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
           '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
-QT_WINDOW = ('import sys; from PyQt5.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
+# In the Debian 13 root, through IN_ROOT, the windows are Qt 6's.
+IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
+QT_WINDOW = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
              'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
-             'window.setStyleSheet("background: white"); window.show(); app.exec_()')
+             'window.setStyleSheet("background: white"); window.show(); app.exec()') % (6 if IN_ROOT else 5)
 by_title, clients = {}, []
 
 
@@ -38,7 +40,7 @@ def views(node=None):
 
 def kwin(path, method, *args):
     return subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.kde.KWin', path, method] + list(args),
-                          stdout=subprocess.PIPE, text=True).stdout
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
 
 
 def script(source):
@@ -47,7 +49,8 @@ def script(source):
         file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
     seen = log.stat().st_size
     number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture').split()[-1]
-    kwin('/' + number, 'org.kde.kwin.Script.run')
+    for path in ('/Scripting/Script', '/'):
+        kwin(path + number, 'org.kde.kwin.Script.run')
     for _ in range(200):
         printed = re.search(rb'vitrel-fixture (.*)\n', log.read_bytes()[seen:])
         if printed:
@@ -70,7 +73,7 @@ def start(rows):
             # sway's XWayland takes the clients of sway's own user alone.
             swaymsg('exec ' + shlex.join(command))
         else:
-            clients.append(subprocess.Popen(command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
+            clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
                                             stderr=subprocess.DEVNULL))
 
 

@@ -31,9 +31,13 @@ enum {
 	ID_CAPACITY = 48,
 	/* A KWin that answers no call within this is taken as hung. */
 	REPLY_TIMEOUT_MS = 3000,
-	/* A script that has not called back within this after run() is taken as not ours. */
-	CALLBACK_TIMEOUT_MS = 1500,
-	LOAD_ATTEMPTS = 2,
+	/*
+	 * KWin answers run() once the script has run, after its callDBus; a
+	 * script that has not called back this long after is taken as not ours.
+	 */
+	CALLBACK_GRACE_MS = 200,
+	/* Other programs' scripts can hold the objects of several ids in a row. */
+	LOAD_ATTEMPTS = 5,
 };
 
 /* KWin 6 has no windowId, and tells an X11 window only by its C++ class. */
@@ -86,8 +90,9 @@ static const char *current_texts[3];
 static HWND current_window;
 static sigset_t stop_signals;
 
-/* Returns KWin's reply to a call, or NULL when it failed. */
-static DBusMessage *CallKWin(const char *path, const char *interface, const char *method, int first_type, ...)
+/* Returns KWin's reply to a call, or NULL when it failed, saying why in error where that is not NULL. */
+static DBusMessage *CallKWin(DBusError *error, const char *path, const char *interface, const char *method,
+	int first_type, ...)
 {
 	DBusMessage *call = dbus_message_new_method_call("org.kde.KWin", path, interface, method);
 	DBusMessage *reply = NULL;
@@ -95,7 +100,7 @@ static DBusMessage *CallKWin(const char *path, const char *interface, const char
 
 	va_start(arguments, first_type);
 	if (call != NULL && dbus_message_append_args_valist(call, first_type, arguments))
-		reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, NULL);
+		reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, error);
 	va_end(arguments);
 	if (call != NULL)
 		dbus_message_unref(call);
@@ -181,7 +186,7 @@ static BOOL IsOwnAnswer(DBusMessage *message, const char *method)
  */
 static DBusMessage *AwaitScript(void)
 {
-	for (int waited = 0; waited <= CALLBACK_TIMEOUT_MS; waited += 100) {
+	for (int waited = 0; waited <= CALLBACK_GRACE_MS; waited += 50) {
 		for (DBusMessage *message; (message = dbus_connection_pop_message(bus)) != NULL;) {
 			BOOL done = IsOwnAnswer(message, "Done");
 			if (done || IsOwnAnswer(message, "Failed")) {
@@ -199,7 +204,7 @@ static DBusMessage *AwaitScript(void)
 		}
 		if (StopAsked())
 			LetStopSignalsIn();
-		if (!dbus_connection_read_write(bus, 100))
+		if (!dbus_connection_read_write(bus, 50))
 			return NULL;
 	}
 	return NULL;
@@ -228,8 +233,13 @@ static BOOL WriteScript(const char *source)
 	return FALSE;
 }
 
-/* Loads the script file under the attempt's name and runs it; returns FALSE when KWin refused. */
-static BOOL LoadAndRun(int attempt)
+enum RunOutcome { NOT_LOADED, NOT_RUN, RUN };
+
+/*
+ * Loads the script file under a new name and runs it. RUN may have run
+ * another script, whose object held the path; NOT_RUN found no object.
+ */
+static RunOutcome LoadAndRun(int attempt)
 {
 	static int object = 0, loads = 0;
 	const char *path = script_path, *name = script_names[attempt];
@@ -238,7 +248,7 @@ static BOOL LoadAndRun(int attempt)
 
 	/* KWin frees an unloaded script's name only later: every load takes a new one. */
 	snprintf(script_names[attempt], sizeof script_names[attempt], "vitrel-%s-%d", token, loads++);
-	DBusMessage *reply = CallKWin("/Scripting", "org.kde.kwin.Scripting", "loadScript", DBUS_TYPE_STRING, &path,
+	DBusMessage *reply = CallKWin(NULL, "/Scripting", "org.kde.kwin.Scripting", "loadScript", DBUS_TYPE_STRING, &path,
 		DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
 	/* A call that timed out may still load the script: its name stays, to be unloaded. */
 	if (reply != NULL) {
@@ -246,16 +256,21 @@ static BOOL LoadAndRun(int attempt)
 		dbus_message_unref(reply);
 	}
 	if (id < 0)
-		return FALSE;
+		return NOT_LOADED;
+	/* Any answer but an unknown object may be another script's: the callback tells. */
 	for (int tried = 0; tried < 2; tried++, object = !object) {
+		DBusError error;
+		dbus_error_init(&error);
 		snprintf(object_path, sizeof object_path, script_objects[object], (int)id);
-		reply = CallKWin(object_path, "org.kde.kwin.Script", "run", DBUS_TYPE_INVALID);
-		if (reply != NULL) {
+		reply = CallKWin(&error, object_path, "org.kde.kwin.Script", "run", DBUS_TYPE_INVALID);
+		BOOL unknown = dbus_error_has_name(&error, DBUS_ERROR_UNKNOWN_OBJECT);
+		dbus_error_free(&error);
+		if (reply != NULL)
 			dbus_message_unref(reply);
-			return TRUE;
-		}
+		if (!unknown)
+			return RUN;
 	}
-	return FALSE;
+	return NOT_RUN;
 }
 
 /*
@@ -270,9 +285,10 @@ static DBusMessage *RunScript(const char *source)
 	sigprocmask(SIG_BLOCK, &stop_signals, NULL);
 	if (WriteScript(source)) {
 		for (int attempt = 0; answer == NULL && attempt < LOAD_ATTEMPTS; attempt++) {
-			if (!LoadAndRun(attempt))
+			RunOutcome outcome = LoadAndRun(attempt);
+			if (outcome == NOT_LOADED)
 				break;
-			answer = AwaitScript();
+			answer = outcome == RUN ? AwaitScript() : NULL;
 		}
 	}
 	UnloadScripts();

@@ -65,6 +65,9 @@ def run(tool, args, tags):
     if 'head' in tags:
         reader, out = os.pipe()
         os.close(reader)
+    if 'interrupt' in tags:
+        command = ['timeout', '--preserve-status', '-s', 'INT', '0.5'] + command
+    undo = fixture.disturb(tags) if hasattr(fixture, 'disturb') else None
     for _ in range(2):
         # With SIGPIPE ignored, as this script has it, a reader gone early is a failed write.
         result = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE,
@@ -72,6 +75,8 @@ def run(tool, args, tags):
         # Wine's loader now and then dies on the way out; that failure alone is run again.
         if result.returncode != 127 or b'Inconsistency detected by ld.so' not in result.stderr:
             break
+    if undo:
+        undo()
     if out != subprocess.PIPE:
         os.close(out)
     out = result.stdout or b''
@@ -131,6 +136,7 @@ def run_cases(windows, cases):
         wrong = {name: (got.get(name), alpha) for name, alpha in initial.items() if got.get(name) != alpha and not (
             alpha.isdigit() and got.get(name, '').isdigit() and abs(int(alpha) - int(got[name])) <= TOLERANCE)}
         check(what + ': windows, each (got, want)', wrong, {})
+        check(what + ': nothing left behind', getattr(fixture, 'leftovers', list)(), [])
 
 
 def check_blend():

@@ -4,11 +4,13 @@
 # from a screenshot: a white window over the blue background shows its alpha
 # as its red, 255 when it has none of its own. KWin's opacities are set and
 # read through a script of the fixture's own, whose print() lands in KWin's log.
+import glob
 import json
 import os
 import pathlib
 import re
 import shlex
+import signal
 import subprocess
 import time
 
@@ -23,7 +25,7 @@ IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
 QT_WINDOW = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
              'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
              'window.setStyleSheet("background: white"); window.show(); app.exec()') % (6 if IN_ROOT else 5)
-by_title, clients = {}, []
+by_title, clients, script_ids = {}, [], []
 
 
 def swaymsg(*args):
@@ -49,6 +51,7 @@ def script(source):
         file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
     seen = log.stat().st_size
     number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture').split()[-1]
+    script_ids.append(number)
     for path in ('/Scripting/Script', '/'):
         kwin(path + number, 'org.kde.kwin.Script.run')
     for _ in range(200):
@@ -58,6 +61,26 @@ def script(source):
         time.sleep(0.05)
     kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture')
     return json.loads(printed[1])
+
+
+def leftovers():
+    """What KWin's runs left: script files, and scripts loaded, told by the id KWin gives the next one."""
+    files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
+    return files + ['scripts loaded: %s, not %s' % (script_ids[-1], script_ids[0])] * (script_ids[-1] != script_ids[0])
+
+
+def disturb(tags):
+    """Stops KWin, or has another client keep three scripts loaded but the middle one, so that the
+    next script gets an id whose object the third holds; returns what undoes it."""
+    if 'hung' in tags:
+        os.kill(int(os.environ['KWIN_PID']), signal.SIGSTOP)
+        return lambda: os.kill(int(os.environ['KWIN_PID']), signal.SIGCONT)
+    names = ['string:vitrel-%d' % i for i in range(3)] if 'collide' in tags else []
+    for name in names:
+        kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, name)
+    unload = lambda names: [kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name) for name in names]
+    unload(names[1:2])
+    return lambda: unload(names[::2])
 
 
 def start(rows):

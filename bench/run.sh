@@ -26,8 +26,12 @@ echo "sway, headless:"
 tests/session.sh sway -- bench/wayland_bench.py sway build/release/bin 50
 
 echo
-echo "KWin, virtual:"
+echo "KWin 5.27, virtual:"
 tests/session.sh kwin -- bench/wayland_bench.py kwin build/release/bin 20
+
+echo
+echo "KWin 6, virtual, from a Debian 13 root:"
+tests/session.sh kwin6 -- bench/wayland_bench.py kwin6 build/release/bin 20
 
 echo
 echo "Windows build under Wine:"

@@ -4,7 +4,7 @@
 # under sway what a script does with sway's own client, swaymsg -t get_tree
 # then one swaymsg change. Prints the median wall time of 21 runs and the
 # peak memory of each command.
-#   wayland_bench.py sway|kwin BIN-DIR N
+#   wayland_bench.py sway|kwin|kwin6 BIN-DIR N
 import json
 import os
 import statistics
@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests'))
-from wayland_fixture import QT_WINDOW  # noqa: E402
+from wayland_fixture import IN_ROOT, QT_WINDOW  # noqa: E402
 
 system, bin_dir, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
 for i in range(count):
@@ -22,7 +22,7 @@ for i in range(count):
         subprocess.run(['swaymsg', 'exec', 'foot -a %s -T "bench window %d" sleep 100000' % (app_id, i)],
                        stdout=subprocess.DEVNULL)
     else:
-        subprocess.Popen(['/usr/bin/python3', '-c', QT_WINDOW, app_id, 'bench window %d' % i],
+        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', QT_WINDOW, app_id, 'bench window %d' % i],
                          env=dict(os.environ, QT_QPA_PLATFORM='wayland'), stderr=subprocess.DEVNULL)
 
 

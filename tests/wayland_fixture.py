@@ -66,7 +66,8 @@ def script(source):
 def leftovers():
     """What KWin's runs left: script files, and scripts loaded, told by the id KWin gives the next one."""
     files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
-    return files + ['scripts loaded: %s, not %s' % (script_ids[-1], script_ids[0])] * (script_ids[-1] != script_ids[0])
+    return files + (['scripts loaded: %s, not %s' % (script_ids[-1], script_ids[0])] if script_ids[-1:] != script_ids[:1]
+                    else [])
 
 
 def disturb(tags):

@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -28,6 +29,13 @@ enum {
 	COMMAND_ROOM = 64,
 	/* Each part of an XWayland window's "instance.class" is kept to a text's length. */
 	CLASS_PART_CAPACITY = 1024,
+	/*
+	 * Every split container nests the tree two levels deeper: json-c's
+	 * default of 32 fails at 14 windows in alternating splits.
+	 */
+	TREE_DEPTH = 1024,
+	/* As long as swaymsg waits for sway. */
+	REPLY_TIMEOUT_S = 3,
 };
 
 static int ipc = -1;
@@ -60,7 +68,7 @@ static json_object *Exchange(uint32_t type, char *payload, uint32_t length)
 	    || !Transfer(header, sizeof header, FALSE) || memcmp(header, "i3-ipc", 6) != 0)
 		Fail("Display connection lost.\n");
 	memcpy(&length, header + 6, 4);
-	json_tokener *tokener = json_tokener_new();
+	json_tokener *tokener = json_tokener_new_ex(TREE_DEPTH);
 	for (uint32_t piece_length; length > 0; length -= piece_length) {
 		piece_length = length < sizeof piece ? length : (uint32_t)sizeof piece;
 		if (tokener == NULL || !Transfer(piece, piece_length, FALSE))
@@ -86,6 +94,10 @@ static BOOL Connect(void)
 	memcpy(address.sun_path, path, strlen(path) + 1);
 	if (connect(ipc, (sockaddr *)&address, sizeof address) != 0)
 		Fail("Cannot open display.\n");
+	/* A stopped or hung sway still accepts: a reply that does not come is a lost connection. */
+	timeval timeout = {REPLY_TIMEOUT_S, 0};
+	setsockopt(ipc, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+	setsockopt(ipc, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
 	return TRUE;
 }
 

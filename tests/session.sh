@@ -8,7 +8,8 @@
 # runs headless as the user nobody, since it will not run as root, with
 # XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in
 # a sway session. kwin is KWin's virtual Wayland session on a session bus of
-# its own, with Xwayland; KWIN_LOG names its log and KWIN_PID its process.
+# its own, with Xwayland; KWIN_LOG names its log. COMPOSITOR_PID is sway's or
+# KWin's process.
 # kwin6 is the same from a Debian 13 root at $TRIXIE_ROOT, made on first use
 # and kept; IN_ROOT runs a command in it. Only what this script
 # started is stopped: by process id, and Wine by wineserver -k for that
@@ -52,7 +53,7 @@ for part; do
 		start "[ -s $state/run/session ]" setpriv --reuid nobody --regid nogroup \
 			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \
 			WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$state/sway.conf"
-		export XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)"
+		export XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)" COMPOSITOR_PID=$!
 		;;
 	wine)
 		export WINEPREFIX="${WINEPREFIX:-$state/prefix}" WINEDEBUG=-all
@@ -83,7 +84,7 @@ for part; do
 		fi
 		start "[ -s $state/run/session ]" $kwin --virtual --xwayland --no-lockscreen --width 1280 --height 800 \
 			"$state/announce"
-		export KWIN_PID=$!
+		export COMPOSITOR_PID=$!
 		;;
 	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin | kwin6] -- COMMAND [ARG ...]" >&2; exit 2 ;;
 	esac

@@ -71,17 +71,33 @@ def leftovers():
 
 
 def disturb(tags):
-    """Stops KWin, or has another client keep three scripts loaded but the middle one, so that the
+    """Nests windows deep under sway, stops the compositor, or has another client of KWin keep three scripts loaded but the middle one, so that the
     next script gets an id whose object the third holds; returns what undoes it."""
+    if 'deep' in tags:
+        return nest()
     if 'hung' in tags:
-        os.kill(int(os.environ['KWIN_PID']), signal.SIGSTOP)
-        return lambda: os.kill(int(os.environ['KWIN_PID']), signal.SIGCONT)
+        os.kill(int(os.environ['COMPOSITOR_PID']), signal.SIGSTOP)
+        return lambda: os.kill(int(os.environ['COMPOSITOR_PID']), signal.SIGCONT)
     names = ['string:vitrel-%d' % i for i in range(3)] if 'collide' in tags else []
     for name in names:
         kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, name)
     unload = lambda names: [kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name) for name in names]
     unload(names[1:2])
     return lambda: unload(names[::2])
+
+
+def nest():
+    """Opens 16 windows in splits that alternate, as autotiling does, on a workspace of their own."""
+    swaymsg('workspace deep')
+    for i in range(16):
+        swaymsg('split ' + 'hv'[i % 2])
+        clients.append(subprocess.Popen(['/usr/bin/python3', '-c', QT_WINDOW, 'vt.Deep', 'Deep %d' % i],
+                                        env=dict(os.environ, QT_QPA_PLATFORM='wayland'), stderr=subprocess.DEVNULL))
+        while '"Deep %d"' % i not in json.dumps(swaymsg('-t', 'get_tree')):
+            time.sleep(0.05)
+    swaymsg('workspace 1')
+    deep = clients[-16:]
+    return lambda: [client.kill() for client in deep]
 
 
 def start(rows):

@@ -85,10 +85,13 @@ def run(tool, args, tags):
 
 
 def shown(value, tags):
-    # As the walk hands a text on: cut to its buffer, a character cut short dropped.
-    value = value[:1023].decode(errors='ignore').encode()
+    # As the walk hands a text on: cut to its buffer, a character cut short at its end dropped.
+    value = value[:1023]
+    tail = re.search(rb'[\xc0-\xff][\x80-\xbf]*\Z', value)
+    value = value[:tail.start()] if tail and len(tail[0]) < 2 + (tail[0][0] >= 0xe0) + (tail[0][0] >= 0xf0) else value
     if 'terminal' in tags:
-        value = re.sub(rb'[\x00-\x1f\x7f]|\xc2[\x80-\x9f]', b'?', value)
+        # Controls, and each byte of no valid character, as '?'.
+        value = re.sub('[\x00-\x1f\x7f-\x9f\udc80-\udcff]', '?', value.decode(errors='surrogateescape')).encode()
         # Wine's console shows a character beyond the BMP as two replacement characters.
         value = re.sub(rb'[\xf0-\xf4][\x80-\xbf]{3}', '\ufffd\ufffd'.encode(), value) if system == 'win32' else value
     return value

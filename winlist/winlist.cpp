@@ -1,4 +1,5 @@
 #include <stdio.h>
+#include <string.h>
 
 #include "window_walk.h"
 
@@ -9,18 +10,45 @@ enum WriteState { ALL_WRITTEN, WRITE_FAILED, READER_GONE };
 static WriteState write_state;
 
 /*
+ * Returns the length of the valid UTF-8 character at text, or 0 where none
+ * starts. The second byte's range rules out overlong forms, surrogates and
+ * code points past U+10FFFF.
+ */
+static int CharacterLength(const unsigned char *text)
+{
+	unsigned char lead = text[0];
+	int length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+	unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+	unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+
+	for (int i = 1; i < length; i++) {
+		if (text[i] < (i == 1 ? low : 0x80) || text[i] > (i == 1 ? high : 0xBF))
+			return 0;
+	}
+	return length;
+}
+
+/*
  * Titles are set by other programs, a web page's among them: on a console,
  * control characters could smuggle in escape sequences, so each C0 and C1
- * control (the latter as UTF-8) and DEL is shown as '?'. A pipe or a file
- * still gets every byte, for scripts.
+ * control and DEL is shown as '?', and so is each byte that is not part of a
+ * valid UTF-8 character, since an 8-bit terminal takes a lone 0x9B for a C1
+ * control too. A pipe or a file still gets every byte, for scripts.
  */
 static void MaskControls(char *shown, const char *text)
 {
-	for (; *text != '\0'; text++) {
-		unsigned char byte = (unsigned char)*text;
-		BOOL c1 = byte == 0xC2 && (unsigned char)text[1] >= 0x80 && (unsigned char)text[1] <= 0x9F;
-		*shown++ = byte < 0x20 || byte == 0x7F || c1 ? '?' : *text;
-		text += c1;
+	const unsigned char *byte = (const unsigned char *)text;
+
+	while (*byte != '\0') {
+		int length = CharacterLength(byte);
+		BOOL control = length == 0 || *byte < 0x20 || *byte == 0x7F || (*byte == 0xC2 && byte[1] <= 0x9F);
+		if (control) {
+			*shown++ = '?';
+		} else {
+			memcpy(shown, byte, (size_t)length);
+			shown += length;
+		}
+		byte += length > 0 ? length : 1;
 	}
 	*shown = '\0';
 }

@@ -94,6 +94,11 @@ BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD fla
 	return Backend()->set_layered_window_attributes(window, key, alpha, flags);
 }
 
+LRESULT SendMessageTimeoutA(HWND, UINT, WPARAM, LPARAM, UINT, UINT, DWORD_PTR *)
+{
+	return 1;
+}
+
 HMODULE LoadLibraryA(const char *name)
 {
 	static char user32;

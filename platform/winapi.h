@@ -19,6 +19,9 @@ typedef unsigned int UINT;
 typedef uint8_t BYTE;
 typedef uint32_t COLORREF;
 typedef intptr_t LPARAM;
+typedef uintptr_t WPARAM;
+typedef intptr_t LRESULT;
+typedef uintptr_t DWORD_PTR;
 typedef void *HANDLE;
 typedef void *HMODULE;
 typedef void (*FARPROC)(void);
@@ -34,6 +37,8 @@ typedef BOOL (CALLBACK *WNDENUMPROC)(HWND, LPARAM);
 #define GWL_EXSTYLE (-20)
 #define WS_EX_LAYERED 0x00080000L
 #define LWA_ALPHA 0x00000002
+#define WM_NULL 0x0000
+#define SMTO_ABORTIFHUNG 0x0002
 #define STD_OUTPUT_HANDLE ((DWORD)-11)
 #define CP_UTF8 65001
 #define ERROR_BROKEN_PIPE 109L
@@ -46,6 +51,9 @@ int GetWindowTextA(HWND window, char *title, int capacity);
 LONG GetWindowLongA(HWND window, int index);
 LONG SetWindowLongA(HWND window, int index, LONG value);
 BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
+/* Returns nonzero: no window system here makes a change wait on the window's own program. */
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT flags, UINT timeout,
+	DWORD_PTR *result);
 HMODULE LoadLibraryA(const char *name);
 FARPROC GetProcAddress(HMODULE module, const char *name);
 

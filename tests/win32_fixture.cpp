@@ -1,8 +1,9 @@
 /*
  * Real top-level windows for run_cases.py: win32_fixture NAME FLAGS CLASS TITLE...
  * makes a window of each four arguments through the wide functions, on a
- * thread that keeps pumping messages (FLAGS holding "hidden", "layered", or
- * "client" for notepad's window instead), prints "ready", then answers lines:
+ * thread that keeps pumping messages (FLAGS holding "hidden", "layered",
+ * "hung" for a window whose thread stops taking messages, or "client" for
+ * notepad's window instead), prints "ready", then answers lines:
  *   reset   each window's first extended style back, with the layered bit
  *           and alpha 77 where FLAGS hold "layered"; then as state
  *   state   "NAME ALPHA" per window in EnumWindows order, ALPHA a number or
@@ -24,22 +25,45 @@ static wchar_t **described;
 static HWND handles[MAX_WINDOWS];
 static LONG other_styles[MAX_WINDOWS];
 static int window_count;
-static HANDLE ready;
+static HANDLE ready, made;
+
+static BOOL HasFlag(int i, const wchar_t *flag)
+{
+	return wcsstr(described[2 + 4 * i], flag) != NULL;
+}
+
+static void MakeWindow(int i)
+{
+	wchar_t **row = described + 1 + 4 * i;
+	WNDCLASSW window_class = {};
+
+	window_class.lpfnWndProc = DefWindowProcW;
+	window_class.lpszClassName = row[2];
+	RegisterClassW(&window_class);
+	handles[i] = CreateWindowExW(0, row[2], row[3], WS_OVERLAPPEDWINDOW | (HasFlag(i, L"hidden") ? 0 : WS_VISIBLE),
+		i * 10, i * 8, 320, 200, NULL, NULL, NULL, NULL);
+}
+
+/* A hung program's window: its thread never takes a message again. */
+static DWORD WINAPI StopPumping(LPVOID row)
+{
+	MakeWindow((int)(intptr_t)row);
+	SetEvent(made);
+	Sleep(INFINITE);
+	return 0;
+}
 
 static DWORD WINAPI PumpMessages(LPVOID)
 {
 	MSG message;
 
 	for (int i = 0; i < window_count; i++) {
-		wchar_t **row = described + 1 + 4 * i;
-		WNDCLASSW window_class = {};
-		window_class.lpfnWndProc = DefWindowProcW;
-		window_class.lpszClassName = row[2];
-		RegisterClassW(&window_class);
-		if (wcsstr(row[1], L"client") == NULL)
-			handles[i] = CreateWindowExW(0, row[2], row[3],
-				WS_OVERLAPPEDWINDOW | (wcsstr(row[1], L"hidden") ? 0 : WS_VISIBLE), i * 10, i * 8, 320, 200, NULL,
-				NULL, NULL, NULL);
+		if (HasFlag(i, L"hung")) {
+			CreateThread(NULL, 0, StopPumping, (LPVOID)(intptr_t)i, 0, NULL);
+			WaitForSingleObject(made, INFINITE);
+		} else if (!HasFlag(i, L"client")) {
+			MakeWindow(i);
+		}
 	}
 	PeekMessageW(&message, NULL, 0, 0, PM_NOREMOVE);
 	SetEvent(ready);
@@ -77,7 +101,7 @@ int main()
 	window_count = (argc - 1) / 4 < MAX_WINDOWS ? (argc - 1) / 4 : MAX_WINDOWS;
 	startup.cb = sizeof startup;
 	for (int i = 0; i < window_count; i++) {
-		if (wcsstr(described[2 + 4 * i], L"client") == NULL ||
+		if (!HasFlag(i, L"client") ||
 		    !CreateProcessW(NULL, notepad_command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &notepad))
 			continue;
 		WaitForInputIdle(notepad.hProcess, 10000);
@@ -85,14 +109,17 @@ int main()
 			Sleep(50);
 	}
 	ready = CreateEventW(NULL, TRUE, FALSE, NULL);
+	made = CreateEventW(NULL, FALSE, FALSE, NULL);
 	CreateThread(NULL, 0, PumpMessages, NULL, 0, NULL);
 	WaitForSingleObject(ready, INFINITE);
 	for (int i = 0; i < window_count; i++)
 		other_styles[i] = GetWindowLongW(handles[i], GWL_EXSTYLE) & ~WS_EX_LAYERED;
 	for (puts("ready"); fflush(stdout) == 0 && fgets(line, sizeof line, stdin) != NULL; puts("end")) {
+		/* A hung window's style would wait on its thread too; vitrel never changes it. */
 		for (int i = 0; strcmp(line, "reset\n") == 0 && i < window_count; i++) {
-			BOOL layered = wcsstr(described[2 + 4 * i], L"layered") != NULL;
-			SetWindowLongW(handles[i], GWL_EXSTYLE, other_styles[i] | (layered ? WS_EX_LAYERED : 0));
+			if (HasFlag(i, L"hung"))
+				continue;
+			SetWindowLongW(handles[i], GWL_EXSTYLE, other_styles[i] | (HasFlag(i, L"layered") ? WS_EX_LAYERED : 0));
 			SetLayeredWindowAttributes(handles[i], 0, 77, LWA_ALPHA);
 		}
 		EnumWindows(PrintState, 0);

@@ -6,6 +6,9 @@
 
 typedef BOOL (WINAPI *SetLayeredWindowAttributesProc)(HWND, COLORREF, BYTE, DWORD);
 
+/* A program that has not taken a message for this long is taken as hung. */
+static const UINT HUNG_TIMEOUT_MS = 1000;
+
 /*
  * Looked up by name rather than imported, so that vitrel still starts, and
  * still sets the layered bit, where user32 lacks the function.
@@ -26,6 +29,14 @@ void ApplyTranslucency(const WindowEntry *entry)
 	if (target_spec.class_filter[0] != '\0' && strstr(entry->class_name, target_spec.class_filter) == NULL)
 		return;
 	if (target_spec.name_filter[0] != '\0' && strstr(entry->title, target_spec.name_filter) == NULL)
+		return;
+
+	/*
+	 * Writing the style waits on the window's own thread, so a window whose
+	 * program stopped pumping messages would hang the walk: it is passed
+	 * over instead, as one that cannot be changed.
+	 */
+	if (SendMessageTimeoutA(entry->handle, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, HUNG_TIMEOUT_MS, NULL) == 0)
 		return;
 
 	LONG style = GetWindowLongA(entry->handle, GWL_EXSTYLE);

@@ -32,17 +32,24 @@ _vitrel_window_texts()
 
 _vitrel()
 {
-	local cur=${COMP_WORDS[COMP_CWORD]}
-	local prev=${COMP_WORDS[COMP_CWORD - 1]}
+	local cur prev words cword breaks head
+	# bash-completion's splitting keeps user@host: and a=b one word, as typed.
+	_get_comp_words_by_ref -n =:@ cur prev words cword
 
 	COMPREPLY=()
 	# Options are read in pairs, so a word is an option's value only in a value's place.
-	if ((COMP_CWORD % 2 == 0)); then
+	if ((cword % 2 == 0)); then
 		case $prev in
 		-class) _vitrel_window_texts "Window class" "$cur" ;;
 		-name) _vitrel_window_texts "Window name" "$cur" ;;
 		-trans) mapfile -t COMPREPLY < <(compgen -W '0 64 128 192 255' -- "$cur") ;;
 		esac
+		# bash puts a candidate in place of what follows the last word break typed, outside quotes.
+		breaks=${COMP_WORDBREAKS//[^=:@]/}
+		if [[ -n $breaks && $cur != [\'\"]* && $cur == *["$breaks"]* ]]; then
+			head=${cur%"${cur##*["$breaks"]}"}
+			COMPREPLY=("${COMPREPLY[@]#"$head"}")
+		fi
 		return 0
 	fi
 	mapfile -t COMPREPLY < <(compgen -W '-class -name -trans' -- "$cur")

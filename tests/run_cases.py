@@ -110,10 +110,14 @@ def check_records(what, out, windows, order, tags):
 
 
 def complete(typed):
-    script = 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vitrel; printf "%s\\n" "${COMPREPLY[@]}"'
+    # COMP_WORDS as bash splits the line: at blanks and at each run of word breaks, outside quotes.
+    line = ' '.join(typed)
+    words = re.findall(r'''(?:\\.|"[^"]*"?|'[^']*'?|[^\s"'><=;|&(:\\])+|[><=;|&(:]+''', line)
+    script = ('source /usr/share/bash-completion/bash_completion; source "$1"; shift; COMP_LINE=$1 COMP_POINT=${#1}; '
+              'shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vitrel; printf "%s\\n" "${COMPREPLY[@]}"')
     path = os.path.join(os.path.dirname(__file__), '..', 'completion', 'vitrel.bash')
     env = dict(os.environ, PATH=bin_dir + ':' + os.environ['PATH'])
-    out = subprocess.run(['bash', '-c', script, 'bash', path] + typed, env=env, stdout=subprocess.PIPE, text=True)
+    out = subprocess.run(['bash', '-c', script, 'bash', path, line] + words, env=env, stdout=subprocess.PIPE, text=True)
     return sorted(filter(None, out.stdout.split('\n')))
 
 

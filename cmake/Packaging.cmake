@@ -50,6 +50,7 @@ against.")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   # dpkg-shlibdeps reads the libraries the programs link, libxcb among them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/CPackChecks.cmake)
 endif()
 
 include(CPack)

@@ -12,6 +12,9 @@ check() {
 	[ "$2" = "$3" ] || { failed=$((failed + 1)) && printf 'FAILED - %s:\n  got  [%s]\n  want [%s]\n' "$1" "$2" "$3"; }
 }
 
+check "without dpkg-shlibdeps, cpack fails and leaves no .deb" "$(cd "$native" && $sudo unshare -m sh -c \
+	'mount --bind /dev/null /usr/bin/dpkg-shlibdeps && cpack -G DEB' >/dev/null 2>&1; echo $?; ls ./*.deb 2>&1)" "1
+ls: cannot access './*.deb': No such file or directory"
 (cd "$native" && cpack >/dev/null && cd "$windows" && cpack >/dev/null) || check "the .deb and the zip are built" no yes
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")
 deb=$native/vitrel_${version}_amd64.deb

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 # Runs cases.txt against one window system, inside the session session.sh made:
 #   run_cases.py SYSTEM BIN-DIR [blend]
-# SYSTEM is x11, sway, kwin or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
+# SYSTEM is x11, sway, kwin, kwin6 or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
 # makes and reads its windows. With blend it checks instead what a person sees
 # under a compositor.
 import codecs
@@ -57,17 +57,15 @@ def run(tool, args, tags):
         # Raw, and wide enough that Wine's console never wraps a line.
         command = ['script', '-qeE', 'never', '-c', 'stty raw cols 2048; exec ' + shlex.join(map(os.fsdecode, command)),
                    '/dev/null']
-    # Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
-    gone = {'sway': ['SWAYSOCK']}.get(system, ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY'] if 'kwin' in system else ['DISPLAY'])
+    gone = getattr(fixture, 'DISPLAY_VARIABLES', ['DISPLAY'])
     env = {k: v + '.gone' if k in gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
     env.update((k, v) for k, v in tags.items() if k.isupper())
     out = subprocess.PIPE
     if 'head' in tags:
         reader, out = os.pipe()
         os.close(reader)
-    if 'interrupt' in tags:
-        command = ['timeout', '--preserve-status', '-s', 'INT', '0.5'] + command
-    undo = fixture.disturb(tags) if hasattr(fixture, 'disturb') else None
+    command = ['timeout', '--preserve-status', '-s', 'INT', '0.5'] * ('interrupt' in tags) + command
+    undo = getattr(fixture, 'disturb', lambda tags: list)(tags)
     for _ in range(2):
         # With SIGPIPE ignored, as this script has it, a reader gone early is a failed write.
         result = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE,
@@ -75,8 +73,7 @@ def run(tool, args, tags):
         # Wine's loader now and then dies on the way out; that failure alone is run again.
         if result.returncode != 127 or b'Inconsistency detected by ld.so' not in result.stderr:
             break
-    if undo:
-        undo()
+    undo()
     if out != subprocess.PIPE:
         os.close(out)
     out = result.stdout or b''

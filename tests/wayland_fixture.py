@@ -16,6 +16,8 @@ import time
 
 SWAY = 'SWAYSOCK' in os.environ
 TOLERANCE, UNLAYERED = 2 if SWAY else 0, '255'
+# Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
+DISPLAY_VARIABLES = ['SWAYSOCK'] if SWAY else ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
 # Sets the opacities given by caption, then lists each window's caption and opacity.
 SCRIPT = ('var alphas = %s, out = [], ws = (workspace.windowList || workspace.clientList).call(workspace);\n'
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
@@ -64,21 +66,20 @@ def script(source):
 
 
 def leftovers():
-    """What KWin's runs left: script files, and scripts loaded, told by the id KWin gives the next one."""
-    files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
-    return files + (['scripts loaded: %s, not %s' % (script_ids[-1], script_ids[0])] if script_ids[-1:] != script_ids[:1]
-                    else [])
+    """Script files KWin's runs left, and scripts, told by the ids KWin gives the fixture's after the first."""
+    return glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + sorted(set(script_ids))[1:]
 
 
 def disturb(tags):
-    """Nests windows deep under sway, stops the compositor, or has another client of KWin keep three scripts loaded but the middle one, so that the
-    next script gets an id whose object the third holds; returns what undoes it."""
+    """Nests windows deep under sway, stops the compositor, or has another client of KWin keep three scripts
+    but the middle one, so that the next script gets an id whose object the third holds; returns its undoing."""
     if 'deep' in tags:
         return nest()
+    names = ['string:vitrel-%d' % i for i in range(3 * ('collide' in tags))]
     if 'hung' in tags:
-        os.kill(int(os.environ['COMPOSITOR_PID']), signal.SIGSTOP)
-        return lambda: os.kill(int(os.environ['COMPOSITOR_PID']), signal.SIGCONT)
-    names = ['string:vitrel-%d' % i for i in range(3)] if 'collide' in tags else []
+        compositor = int(os.environ['COMPOSITOR_PID'])
+        os.kill(compositor, signal.SIGSTOP)
+        return lambda: os.kill(compositor, signal.SIGCONT)
     for name in names:
         kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, name)
     unload = lambda names: [kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name) for name in names]
@@ -91,13 +92,17 @@ def nest():
     swaymsg('workspace deep')
     for i in range(16):
         swaymsg('split ' + 'hv'[i % 2])
-        clients.append(subprocess.Popen(['/usr/bin/python3', '-c', QT_WINDOW, 'vt.Deep', 'Deep %d' % i],
-                                        env=dict(os.environ, QT_QPA_PLATFORM='wayland'), stderr=subprocess.DEVNULL))
+        open_window(['/usr/bin/python3', '-c', QT_WINDOW, 'vt.Deep', 'Deep %d' % i])
         while '"Deep %d"' % i not in json.dumps(swaymsg('-t', 'get_tree')):
             time.sleep(0.05)
     swaymsg('workspace 1')
     deep = clients[-16:]
     return lambda: [client.kill() for client in deep]
+
+
+def open_window(command):
+    clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
+                                    stderr=subprocess.DEVNULL))
 
 
 def start(rows):
@@ -113,8 +118,7 @@ def start(rows):
             # sway's XWayland takes the clients of sway's own user alone.
             swaymsg('exec ' + shlex.join(command))
         else:
-            clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
-                                            stderr=subprocess.DEVNULL))
+            open_window(command)
 
 
 def reset():

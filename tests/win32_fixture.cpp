@@ -2,7 +2,7 @@
  * Real top-level windows for run_cases.py: win32_fixture NAME FLAGS CLASS TITLE...
  * makes a window of each four arguments through the wide functions, on a
  * thread that keeps pumping messages (FLAGS holding "hidden", "layered",
- * "hung" for a window whose thread stops taking messages, or "client" for
+ * "hung" for a window whose thread takes no messages, or "client" for
  * notepad's window instead), prints "ready", then answers lines:
  *   reset   each window's first extended style back, with the layered bit
  *           and alpha 77 where FLAGS hold "layered"; then as state
@@ -25,7 +25,7 @@ static wchar_t **described;
 static HWND handles[MAX_WINDOWS];
 static LONG other_styles[MAX_WINDOWS];
 static int window_count;
-static HANDLE ready, made;
+static HANDLE ready;
 
 static BOOL HasFlag(int i, const wchar_t *flag)
 {
@@ -44,26 +44,13 @@ static void MakeWindow(int i)
 		i * 10, i * 8, 320, 200, NULL, NULL, NULL, NULL);
 }
 
-/* A hung program's window: its thread never takes a message again. */
-static DWORD WINAPI StopPumping(LPVOID row)
-{
-	MakeWindow((int)(intptr_t)row);
-	SetEvent(made);
-	Sleep(INFINITE);
-	return 0;
-}
-
 static DWORD WINAPI PumpMessages(LPVOID)
 {
 	MSG message;
 
 	for (int i = 0; i < window_count; i++) {
-		if (HasFlag(i, L"hung")) {
-			CreateThread(NULL, 0, StopPumping, (LPVOID)(intptr_t)i, 0, NULL);
-			WaitForSingleObject(made, INFINITE);
-		} else if (!HasFlag(i, L"client")) {
+		if (!HasFlag(i, L"client") && !HasFlag(i, L"hung"))
 			MakeWindow(i);
-		}
 	}
 	PeekMessageW(&message, NULL, 0, 0, PM_NOREMOVE);
 	SetEvent(ready);
@@ -108,17 +95,18 @@ int main()
 		for (int tries = 0; tries < 200 && !(handles[i] = FindWindowW(described[3 + 4 * i], NULL)); tries++)
 			Sleep(50);
 	}
+	/* A hung program's windows: this thread answers the driver, and never takes a message. */
+	for (int i = 0; i < window_count; i++) {
+		if (HasFlag(i, L"hung"))
+			MakeWindow(i);
+	}
 	ready = CreateEventW(NULL, TRUE, FALSE, NULL);
-	made = CreateEventW(NULL, FALSE, FALSE, NULL);
 	CreateThread(NULL, 0, PumpMessages, NULL, 0, NULL);
 	WaitForSingleObject(ready, INFINITE);
 	for (int i = 0; i < window_count; i++)
 		other_styles[i] = GetWindowLongW(handles[i], GWL_EXSTYLE) & ~WS_EX_LAYERED;
 	for (puts("ready"); fflush(stdout) == 0 && fgets(line, sizeof line, stdin) != NULL; puts("end")) {
-		/* A hung window's style would wait on its thread too; vitrel never changes it. */
 		for (int i = 0; strcmp(line, "reset\n") == 0 && i < window_count; i++) {
-			if (HasFlag(i, L"hung"))
-				continue;
 			SetWindowLongW(handles[i], GWL_EXSTYLE, other_styles[i] | (HasFlag(i, L"layered") ? WS_EX_LAYERED : 0));
 			SetLayeredWindowAttributes(handles[i], 0, 77, LWA_ALPHA);
 		}

@@ -71,13 +71,14 @@ static const char CHANGE_SCRIPT[] =
 	"}\n";
 
 /* A script's object: KWin 6's path first, then KWin 5's; the one that answers is kept. */
-static const char *script_objects[] = {"/Scripting/Script%d", "/%d"};
+static const char *const script_objects[] = {"/Scripting/Script%d", "/%d"};
 
 static DBusConnection *bus;
 /* KWin's unique name on the bus: only its calls are taken as a script's. */
 static char kwin_name[256];
-/* This run's own value, in its scripts' names and in every answer they send. */
+/* The value of the script being run, in its names and in every answer it sends. */
 static char token[33];
+static BOOL script_failed;
 /* The file of the script being run; empty when none is. */
 static char script_path[4096];
 /* The names of the scripts loaded now: one per attempt. */
@@ -182,7 +183,8 @@ static BOOL IsOwnAnswer(DBusMessage *message, const char *method)
 
 /*
  * Waits for the script's callDBus, answers it, and returns its message; NULL
- * when the script failed or did not call back in time.
+ * when the script failed, which script_failed then says, or did not call back
+ * in time.
  */
 static DBusMessage *AwaitScript(void)
 {
@@ -198,6 +200,7 @@ static DBusMessage *AwaitScript(void)
 				if (done)
 					return message;
 				dbus_message_unref(message);
+				script_failed = TRUE;
 				return NULL;
 			}
 			dbus_message_unref(message);
@@ -284,7 +287,7 @@ static DBusMessage *RunScript(const char *source)
 
 	sigprocmask(SIG_BLOCK, &stop_signals, NULL);
 	if (WriteScript(source)) {
-		for (int attempt = 0; answer == NULL && attempt < LOAD_ATTEMPTS; attempt++) {
+		for (int attempt = 0; answer == NULL && !script_failed && attempt < LOAD_ATTEMPTS; attempt++) {
 			RunOutcome outcome = LoadAndRun(attempt);
 			if (outcome == NOT_LOADED)
 				break;
@@ -320,7 +323,6 @@ static BOOL FindOwner(const char *name, char *owner, size_t capacity)
 static BOOL Connect(void)
 {
 	const char *wayland = getenv("WAYLAND_DISPLAY");
-	unsigned char random[(sizeof token - 1) / 2];
 
 	if (wayland == NULL || wayland[0] == '\0' || getenv("DBUS_SESSION_BUS_ADDRESS") == NULL)
 		return FALSE;
@@ -335,11 +337,6 @@ static BOOL Connect(void)
 		bus = NULL;
 		return FALSE;
 	}
-	/* Without the kernel's randomness, the process id and the clock still set runs apart. */
-	if (getrandom(random, sizeof random, 0) != (ssize_t)sizeof random)
-		snprintf((char *)random, sizeof random, "%ld%ld", (long)getpid(), (long)time(NULL));
-	for (size_t i = 0; i < sizeof random; i++)
-		snprintf(token + 2 * i, 3, "%02x", random[i]);
 	sigemptyset(&stop_signals);
 	sigaddset(&stop_signals, SIGINT);
 	sigaddset(&stop_signals, SIGTERM);
@@ -348,12 +345,27 @@ static BOOL Connect(void)
 	return TRUE;
 }
 
+/* Each script has a value of its own, so that no run, and no earlier script, can pass for it. */
+static void NewToken(void)
+{
+	static int scripts = 0;
+	unsigned char random[(sizeof token - 1) / 2];
+
+	/* Without the kernel's randomness, the process id, clock and count still set scripts apart. */
+	if (getrandom(random, sizeof random, 0) != (ssize_t)sizeof random)
+		snprintf((char *)random, sizeof random, "%ld%ld%d", (long)getpid(), (long)time(NULL), scripts);
+	scripts++;
+	for (size_t i = 0; i < sizeof random; i++)
+		snprintf(token + 2 * i, 3, "%02x", random[i]);
+}
+
 static void SendChanges(void)
 {
 	const char *name = dbus_bus_get_unique_name(bus);
 
 	if (changes_length == 0)
 		return;
+	NewToken();
 	snprintf(script, sizeof script, CHANGE_SCRIPT, changes, name, token, name, token);
 	dbus_message_unref(RunScript(script));
 	changes_length = 0;
@@ -364,6 +376,7 @@ static BOOL EnumKWinWindows(WNDENUMPROC callback, LPARAM context)
 	DBusMessageIter arguments, texts;
 	const char *name = dbus_bus_get_unique_name(bus);
 
+	NewToken();
 	snprintf(script, sizeof script, LIST_SCRIPT, name, token, name, token);
 	DBusMessage *listing = RunScript(script);
 	/* The token comes first, then the texts. */

@@ -67,7 +67,8 @@ def script(source):
 
 def leftovers():
     """Script files KWin's runs left, and scripts, told by the ids KWin gives the fixture's after the first."""
-    return glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + sorted(set(script_ids))[1:]
+    files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
+    return files + sorted(set(script_ids))[1:]
 
 
 def disturb(tags):

@@ -27,7 +27,7 @@ IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
 QT_WINDOW = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
              'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
              'window.setStyleSheet("background: white"); window.show(); app.exec()') % (6 if IN_ROOT else 5)
-by_title, clients, script_ids = {}, [], []
+by_title, clients, held_scripts = {}, [], []
 
 
 def swaymsg(*args):
@@ -53,7 +53,6 @@ def script(source):
         file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
     seen = log.stat().st_size
     number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture').split()[-1]
-    script_ids.append(number)
     for path in ('/Scripting/Script', '/'):
         kwin(path + number, 'org.kde.kwin.Script.run')
     for _ in range(200):
@@ -61,14 +60,35 @@ def script(source):
         if printed:
             break
         time.sleep(0.05)
-    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture')
+    unload('string:fixture')
     return json.loads(printed[1])
 
 
+def unload(name):
+    # KWin drops an unloaded script at its next turn, not at once: wait for it, so that the next id is sure.
+    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name)
+    while 'true' in kwin('/Scripting', 'org.kde.kwin.Scripting.isScriptLoaded', name):
+        time.sleep(0.02)
+
+
+def scripts_held():
+    """How many scripts KWin holds: the id it gives the next one loaded."""
+    number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, 'string:fixture-count')
+    unload('string:fixture-count')
+    return int(number.split()[-1])
+
+
 def leftovers():
-    """Script files KWin's runs left, and scripts, told by the ids KWin gives the fixture's after the first."""
+    """Script files KWin's runs left, and scripts more than KWin held at the start, once it has dropped those
+    unloaded as the run ended."""
     files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
-    return files + sorted(set(script_ids))[1:]
+    extra = 0
+    for _ in range(20 * (not SWAY)):
+        extra = scripts_held() - held_scripts[0]
+        if extra <= 0:
+            break
+        time.sleep(0.05)
+    return files + ['%d scripts' % extra] * (extra > 0)
 
 
 def disturb(tags):
@@ -83,9 +103,9 @@ def disturb(tags):
         return lambda: os.kill(compositor, signal.SIGCONT)
     for name in names:
         kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, name)
-    unload = lambda names: [kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name) for name in names]
-    unload(names[1:2])
-    return lambda: unload(names[::2])
+    for name in names[1:2]:
+        unload(name)
+    return lambda: [unload(name) for name in names[::2]]
 
 
 def nest():
@@ -107,6 +127,7 @@ def open_window(command):
 
 
 def start(rows):
+    held_scripts.extend([] if SWAY else [scripts_held()])
     for row in rows:
         cls, title = row['class'].decode(), row['title'].decode()
         by_title[title] = row

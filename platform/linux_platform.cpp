@@ -22,10 +22,9 @@ static const LinuxBackend *backend;
  */
 static const LinuxBackend *Backend(void)
 {
-	const char *forced = getenv("VITREL_WINDOW_SYSTEM");
-
 	if (backend != NULL)
 		return backend;
+	const char *forced = getenv("VITREL_WINDOW_SYSTEM");
 	for (const LinuxBackend *candidate : backends) {
 		BOOL chosen = forced != NULL && forced[0] != '\0' ? strcmp(forced, candidate->name) == 0 : TRUE;
 		if (backend == NULL && chosen && candidate->connect())

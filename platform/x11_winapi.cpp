@@ -11,7 +11,12 @@
  * The walk sends every request for a batch of windows before it reads the
  * first reply, and the callback's reads of texts and opacity take those
  * replies, so a walk costs a few round trips per batch, not several per
- * window; only the search for a client below a frame asks frame by frame.
+ * window. Where no window manager holds the screen nothing is framed, and
+ * each child of the root is its own client. One that lists its clients
+ * (_NET_CLIENT_LIST) names the client of each of its frames, found by
+ * climbing from the client; any other child of the root has its texts asked
+ * along with its tree, since it is most often its own client, and only one
+ * with children is searched.
  * An X error on a window makes that window's read fail; only a display that
  * cannot be reached ends the process.
  */
@@ -25,17 +30,39 @@
 #include <xcb/xcb.h>
 
 enum {
-	/* Windows whose requests are on their way at once; bounds the memory a walk takes. */
-	BATCH_SIZE = 256,
+	/*
+	 * Windows whose requests are on their way at once; bounds the memory a
+	 * walk takes. Each batch costs a round trip or two, which a large one
+	 * spreads thin.
+	 */
+	BATCH_SIZE = 2048,
+	/*
+	 * The first batch is small: a window's opacity is fetched with its texts
+	 * only once the program has asked for one, and until then each costs a
+	 * round trip of its own.
+	 */
+	FIRST_BATCH_SIZE = 64,
+	/* The children of one window asked about at once, in the search below a frame. */
+	SEARCH_BATCH = 256,
+	/* Clients of a window manager's list that are placed in their frames; the rest are searched for. */
+	LISTED_CAPACITY = 65536,
 	SEARCH_DEPTH = 8,
 	/* A text of 1023 bytes and the byte after it, to tell whether the cut splits a character. */
 	TEXT_FETCH_LONGS = 256,
 };
 
-enum AtomId { ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_COMPOUND_TEXT, ATOM_OPACITY, ATOM_COUNT };
+enum AtomId {
+	ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_COMPOUND_TEXT, ATOM_OPACITY, ATOM_CLIENT_LIST, ATOM_COUNT
+};
 
 static const char *const atom_names[ATOM_COUNT] = {
-	"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "COMPOUND_TEXT", "_NET_WM_WINDOW_OPACITY",
+	"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "COMPOUND_TEXT", "_NET_WM_WINDOW_OPACITY", "_NET_CLIENT_LIST",
+};
+
+/* A client of the window manager's list, and the child of the root that holds it. */
+struct Placement {
+	xcb_window_t frame;
+	xcb_window_t client;
 };
 
 struct WindowRequests {
@@ -57,8 +84,13 @@ static xcb_window_t batch_frames[BATCH_SIZE];
 static xcb_window_t batch_clients[BATCH_SIZE];
 static WindowRequests batch_requests[BATCH_SIZE];
 static xcb_query_tree_reply_t *frame_trees[BATCH_SIZE];
-static xcb_query_tree_cookie_t tree_cookies[SEARCH_DEPTH][BATCH_SIZE];
+static xcb_query_tree_cookie_t frame_tree_cookies[BATCH_SIZE];
+static xcb_query_tree_cookie_t tree_cookies[SEARCH_DEPTH][SEARCH_BATCH];
 static xcb_get_property_cookie_t state_cookies[BATCH_SIZE];
+/* Whether a window manager holds the screen being walked, and the clients it lists, ordered by frame. */
+static BOOL screen_managed;
+static Placement placements[LISTED_CAPACITY];
+static int placement_count;
 
 /* The window whose callback runs now, whose text replies are on their way. */
 static HWND current_window;
@@ -139,16 +171,21 @@ static void RequestWindow(xcb_window_t client, WindowRequests *requests)
 		requests->opacity = RequestOpacity(client);
 }
 
-static void DiscardReplies(WindowRequests *requests)
+/*
+ * Takes the replies nobody read. xcb notes every request whose reply is due
+ * in a list that discarding one walks from the start, while reading replies
+ * in the order they come takes them off its head.
+ */
+static void DropReplies(WindowRequests *requests)
 {
 	if (requests->class_pending)
-		xcb_discard_reply(connection, requests->wm_class.sequence);
+		free(xcb_get_property_reply(connection, requests->wm_class, NULL));
 	if (requests->names_pending) {
-		xcb_discard_reply(connection, requests->net_wm_name.sequence);
-		xcb_discard_reply(connection, requests->wm_name.sequence);
+		free(xcb_get_property_reply(connection, requests->net_wm_name, NULL));
+		free(xcb_get_property_reply(connection, requests->wm_name, NULL));
 	}
 	if (requests->opacity_pending)
-		xcb_discard_reply(connection, requests->opacity.sequence);
+		free(xcb_get_property_reply(connection, requests->opacity, NULL));
 	requests->class_pending = FALSE;
 	requests->names_pending = FALSE;
 	requests->opacity_pending = FALSE;
@@ -178,8 +215,8 @@ static xcb_window_t FirstWithState(const xcb_window_t *windows, int count)
 {
 	xcb_window_t found = XCB_WINDOW_NONE;
 
-	for (int start = 0; start < count && found == XCB_WINDOW_NONE; start += BATCH_SIZE) {
-		int piece = count - start < BATCH_SIZE ? count - start : BATCH_SIZE;
+	for (int start = 0; start < count && found == XCB_WINDOW_NONE; start += SEARCH_BATCH) {
+		int piece = count - start < SEARCH_BATCH ? count - start : SEARCH_BATCH;
 		for (int i = 0; i < piece; i++)
 			state_cookies[i] = RequestState(windows[start + i]);
 		for (int i = 0; i < piece; i++) {
@@ -204,8 +241,8 @@ static xcb_window_t SearchSubtree(xcb_query_tree_reply_t *tree, int depth)
 	xcb_window_t found = FirstWithState(children, count);
 
 	for (int start = 0; start < count && found == XCB_WINDOW_NONE && depth + 1 < SEARCH_DEPTH;
-	     start += BATCH_SIZE) {
-		int piece = count - start < BATCH_SIZE ? count - start : BATCH_SIZE;
+	     start += SEARCH_BATCH) {
+		int piece = count - start < SEARCH_BATCH ? count - start : SEARCH_BATCH;
 		for (int i = 0; i < piece; i++)
 			tree_cookies[depth + 1][i] = xcb_query_tree(connection, children[start + i]);
 		for (int i = 0; i < piece; i++) {
@@ -220,34 +257,115 @@ static xcb_window_t SearchSubtree(xcb_query_tree_reply_t *tree, int depth)
 	return found;
 }
 
-/* A frame without children is its own client whatever it carries, so only frames with children are searched. */
-static void SearchClients(int count)
+static int CompareFrames(const void *a, const void *b)
 {
-	for (int i = 0; i < count; i++)
-		tree_cookies[0][i] = xcb_query_tree(connection, batch_frames[i]);
-	for (int i = 0; i < count; i++) {
-		frame_trees[i] = xcb_query_tree_reply(connection, tree_cookies[0][i], NULL);
-		if (frame_trees[i] == NULL)
-			CheckConnection();
-		else if (xcb_query_tree_children_length(frame_trees[i]) > 0)
-			state_cookies[i] = RequestState(batch_frames[i]);
-	}
-	for (int i = 0; i < count; i++) {
-		batch_clients[i] = XCB_WINDOW_NONE;
-		if (frame_trees[i] != NULL && xcb_query_tree_children_length(frame_trees[i]) > 0) {
-			xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
-			if (HasProperty(state))
-				batch_clients[i] = batch_frames[i];
-			free(state);
+	xcb_window_t x = ((const Placement *)a)->frame, y = ((const Placement *)b)->frame;
+
+	return x < y ? -1 : x > y;
+}
+
+/*
+ * Places each client of the window manager's list in the child of the root
+ * that holds it, climbing from the client a level a round trip, for a batch
+ * of clients at once. A client not reached within the search's depth is
+ * left to the search.
+ */
+static void PlaceListedClients(xcb_window_t root)
+{
+	xcb_get_property_reply_t *list = TakeProperty(
+		xcb_get_property(connection, 0, root, atoms[ATOM_CLIENT_LIST], XCB_ATOM_WINDOW, 0, LISTED_CAPACITY));
+	int listed = list != NULL && list->format == 32 ? xcb_get_property_value_length(list) / 4 : 0;
+	const xcb_window_t *clients = list != NULL ? (const xcb_window_t *)xcb_get_property_value(list) : NULL;
+
+	placement_count = 0;
+	for (int start = 0; start < listed; start += BATCH_SIZE) {
+		int piece = listed - start < BATCH_SIZE ? listed - start : BATCH_SIZE;
+		for (int i = 0; i < piece; i++)
+			batch_frames[i] = clients[start + i];
+		for (int depth = 0, climbing = piece; depth < SEARCH_DEPTH && climbing > 0; depth++) {
+			for (int i = 0; i < piece; i++) {
+				if (batch_frames[i] != XCB_WINDOW_NONE)
+					frame_tree_cookies[i] = xcb_query_tree(connection, batch_frames[i]);
+			}
+			climbing = 0;
+			for (int i = 0; i < piece; i++) {
+				if (batch_frames[i] == XCB_WINDOW_NONE)
+					continue;
+				xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, frame_tree_cookies[i], NULL);
+				if (tree == NULL) {
+					CheckConnection();
+					batch_frames[i] = XCB_WINDOW_NONE;
+				} else if (tree->parent == root) {
+					placements[placement_count++] = {batch_frames[i], clients[start + i]};
+					batch_frames[i] = XCB_WINDOW_NONE;
+				} else {
+					batch_frames[i] = tree->parent;
+					climbing++;
+				}
+				free(tree);
+			}
 		}
 	}
+	free(list);
+	qsort(placements, (size_t)placement_count, sizeof placements[0], CompareFrames);
+}
+
+static xcb_window_t ListedClientOf(xcb_window_t frame)
+{
+	Placement key = {frame, XCB_WINDOW_NONE};
+	const Placement *found =
+		(const Placement *)bsearch(&key, placements, (size_t)placement_count, sizeof key, CompareFrames);
+
+	return found != NULL ? found->client : (xcb_window_t)XCB_WINDOW_NONE;
+}
+
+/*
+ * Finds the batch's clients, and asks their texts. A frame the window
+ * manager's list places is settled at once; any other child of the root is
+ * asked for its tree, and for its texts in case it is its own client, which
+ * it is when it has no children or has WM_STATE. Only the rest are searched.
+ */
+static void FindClients(int count)
+{
+	/*
+	 * xcb finds a reply by walking those that came before it: the trees go
+	 * out first, as they are read first, and the texts in the order the
+	 * callbacks read them.
+	 */
 	for (int i = 0; i < count; i++) {
-		if (batch_clients[i] == XCB_WINDOW_NONE && frame_trees[i] != NULL)
-			batch_clients[i] = SearchSubtree(frame_trees[i], 0);
+		batch_clients[i] = screen_managed ? ListedClientOf(batch_frames[i]) : batch_frames[i];
+		frame_trees[i] = NULL;
+		if (batch_clients[i] == XCB_WINDOW_NONE)
+			frame_tree_cookies[i] = xcb_query_tree(connection, batch_frames[i]);
+	}
+	for (int i = 0; i < count; i++)
+		RequestWindow(batch_clients[i] != XCB_WINDOW_NONE ? batch_clients[i] : batch_frames[i], &batch_requests[i]);
+	for (int i = 0; i < count; i++) {
+		if (batch_clients[i] != XCB_WINDOW_NONE)
+			continue;
+		frame_trees[i] = xcb_query_tree_reply(connection, frame_tree_cookies[i], NULL);
+		if (frame_trees[i] == NULL)
+			CheckConnection();
+		if (frame_trees[i] != NULL && xcb_query_tree_children_length(frame_trees[i]) > 0)
+			state_cookies[i] = RequestState(batch_frames[i]);
+		else
+			batch_clients[i] = batch_frames[i];
+	}
+	for (int i = 0; i < count; i++) {
+		if (batch_clients[i] != XCB_WINDOW_NONE)
+			continue;
+		xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
+		batch_clients[i] = HasProperty(state) ? batch_frames[i] : SearchSubtree(frame_trees[i], 0);
+		free(state);
 		if (batch_clients[i] == XCB_WINDOW_NONE)
 			batch_clients[i] = batch_frames[i];
-		free(frame_trees[i]);
+		if (batch_clients[i] != batch_frames[i]) {
+			DropReplies(&batch_requests[i]);
+			RequestWindow(batch_clients[i], &batch_requests[i]);
+		}
 	}
+	for (int i = 0; i < count; i++)
+		free(frame_trees[i]);
 }
 
 /* Returns FALSE when the callback asked to stop. */
@@ -255,9 +373,7 @@ static BOOL WalkBatch(int count, WNDENUMPROC callback, LPARAM context)
 {
 	BOOL keep_going = TRUE;
 
-	SearchClients(count);
-	for (int i = 0; i < count; i++)
-		RequestWindow(batch_clients[i], &batch_requests[i]);
+	FindClients(count);
 	for (int i = 0; i < count; i++) {
 		if (keep_going) {
 			current_window = MakeHandle(batch_frames[i], batch_clients[i]);
@@ -265,7 +381,7 @@ static BOOL WalkBatch(int count, WNDENUMPROC callback, LPARAM context)
 			keep_going = callback(current_window, context);
 			current_requests = NULL;
 		}
-		DiscardReplies(&batch_requests[i]);
+		DropReplies(&batch_requests[i]);
 	}
 	/* Errors of requests nobody waits for (a window gone mid-walk) queue up as events. */
 	for (xcb_generic_event_t *event; (event = xcb_poll_for_event(connection)) != NULL;)
@@ -279,17 +395,26 @@ static BOOL EnumX11Windows(WNDENUMPROC callback, LPARAM context)
 
 	xcb_screen_iterator_t screen = xcb_setup_roots_iterator(xcb_get_setup(connection));
 	for (; screen.rem > 0 && keep_going; xcb_screen_next(&screen)) {
-		xcb_query_tree_reply_t *tree =
-			xcb_query_tree_reply(connection, xcb_query_tree(connection, screen.data->root), NULL);
+		xcb_query_tree_cookie_t tree_cookie = xcb_query_tree(connection, screen.data->root);
+		xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(connection,
+			xcb_get_window_attributes(connection, screen.data->root), NULL);
+		xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, tree_cookie, NULL);
+		/* Without a window manager no window is framed: each child of the root is its own client. */
+		screen_managed = attributes != NULL &&
+			(attributes->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT) != 0;
+		free(attributes);
 		if (tree == NULL) {
 			CheckConnection();
 			continue;
 		}
 		xcb_window_t *children = xcb_query_tree_children(tree);
+		if (screen_managed)
+			PlaceListedClients(screen.data->root);
 		/* The server lists children bottom first; the walk goes topmost first. */
-		for (int next = xcb_query_tree_children_length(tree) - 1; next >= 0 && keep_going;) {
+		for (int next = xcb_query_tree_children_length(tree) - 1, size = FIRST_BATCH_SIZE; next >= 0 && keep_going;
+		     size = BATCH_SIZE) {
 			int count = 0;
-			for (; count < BATCH_SIZE && next >= 0; next--)
+			for (; count < size && next >= 0; next--)
 				batch_frames[count++] = children[next];
 			keep_going = WalkBatch(count, callback, context);
 		}
@@ -384,7 +509,7 @@ static int GetX11ClassName(HWND window, char *class_name, int capacity)
 
 	requests->class_pending = FALSE;
 	if (requests == &own)
-		DiscardReplies(&own);
+		DropReplies(&own);
 	if (HasProperty(reply)) {
 		/* WM_CLASS holds "instance\0class\0", shown as "instance.class". */
 		char *value = (char *)xcb_get_property_value(reply);
@@ -410,7 +535,7 @@ static int GetX11WindowText(HWND window, char *title, int capacity)
 
 	requests->names_pending = FALSE;
 	if (requests == &own)
-		DiscardReplies(&own);
+		DropReplies(&own);
 	xcb_get_property_reply_t *name = net_wm_name;
 	if (!HasProperty(name) || xcb_get_property_value_length(name) == 0)
 		name = wm_name;
@@ -427,6 +552,7 @@ static BOOL HasOpacity(HWND window)
 {
 	BOOL prefetched = current_requests != NULL && window == current_window && current_requests->opacity_pending;
 	xcb_get_property_cookie_t cookie = prefetched ? current_requests->opacity : RequestOpacity(ClientOf(window));
+
 	xcb_get_property_reply_t *reply = TakeProperty(cookie);
 	BOOL has = HasProperty(reply) && xcb_get_property_value_length(reply) >= 4;
 

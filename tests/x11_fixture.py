@@ -52,6 +52,9 @@ def create(row):
 def start(rows):
     global managed
     managed = root.get_full_property(conn.intern_atom('_NET_SUPPORTING_WM_CHECK'), X.AnyPropertyType)
+    if not managed:
+        # Frames are a window manager's: hold the screen as one does, or the walk rightly looks below no window.
+        root.change_attributes(event_mask=X.SubstructureRedirectMask)
     windows.extend([row['name'], create(row), row['flags']] for row in rows)
     conn.sync()
 

@@ -12,6 +12,8 @@ check() {
 	[ "$2" = "$3" ] || { failed=$((failed + 1)) && printf 'FAILED - %s:\n  got  [%s]\n  want [%s]\n' "$1" "$2" "$3"; }
 }
 
+# A .deb of an earlier run would pass for one this run left.
+rm -f "$native"/*.deb
 check "without dpkg-shlibdeps, cpack fails and leaves no .deb" "$(cd "$native" && $sudo unshare -m sh -c \
 	'mount --bind /dev/null /usr/bin/dpkg-shlibdeps && cpack -G DEB' >/dev/null 2>&1; echo $?; ls ./*.deb 2>&1)" "1
 ls: cannot access './*.deb': No such file or directory"

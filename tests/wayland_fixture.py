@@ -60,27 +60,20 @@ def script(source):
         if printed:
             break
         time.sleep(0.05)
-    unload('string:fixture')
+    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture')
     return json.loads(printed[1])
-
-
-def unload(name):
-    # KWin drops an unloaded script at its next turn, not at once: wait for it, so that the next id is sure.
-    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name)
-    while 'true' in kwin('/Scripting', 'org.kde.kwin.Scripting.isScriptLoaded', name):
-        time.sleep(0.02)
 
 
 def scripts_held():
     """How many scripts KWin holds: the id it gives the next one loaded."""
     number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, 'string:fixture-count')
-    unload('string:fixture-count')
+    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture-count')
     return int(number.split()[-1])
 
 
 def leftovers():
     """Script files KWin's runs left, and scripts more than KWin held at the start, once it has dropped those
-    unloaded as the run ended."""
+    unloaded as the run ended, which it does at its next turn."""
     files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
     extra = 0
     for _ in range(20 * (not SWAY)):
@@ -103,9 +96,9 @@ def disturb(tags):
         return lambda: os.kill(compositor, signal.SIGCONT)
     for name in names:
         kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, name)
-    for name in names[1:2]:
-        unload(name)
-    return lambda: [unload(name) for name in names[::2]]
+    unload = lambda names: [kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name) for name in names]
+    unload(names[1:2])
+    return lambda: unload(names[::2])
 
 
 def nest():

@@ -107,22 +107,37 @@ def check_records(what, out, windows, order, tags):
 
 
 def complete(typed):
+    """What the last word of the line typed may become, by bash's, zsh's and fish's own completion of it."""
+    line, here = ' '.join(typed), os.path.dirname(os.path.abspath(__file__))
+    env = dict(os.environ, PATH=bin_dir + ':' + os.environ['PATH'])
+    shell = lambda *command: subprocess.run(command, env=env, stdout=subprocess.PIPE, text=True, timeout=20).stdout
     # COMP_WORDS as bash splits the line: at blanks and at each run of word breaks, outside quotes.
-    line = ' '.join(typed)
     words = re.findall(r'''(?:\\.|"[^"]*"?|'[^']*'?|[^\s"'><=;|&(:\\])+|[><=;|&(:]+''', line)
     script = ('source /usr/share/bash-completion/bash_completion; source "$1"; shift; COMP_LINE=$1 COMP_POINT=${#1}; '
-              'shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vitrel; printf "%s\\n" "${COMPREPLY[@]}"')
-    path = os.path.join(os.path.dirname(__file__), '..', 'completion', 'vitrel.bash')
-    env = dict(os.environ, PATH=bin_dir + ':' + os.environ['PATH'])
-    out = subprocess.run(['bash', '-c', script, 'bash', path, line] + words, env=env, stdout=subprocess.PIPE, text=True)
-    return sorted(filter(None, out.stdout.split('\n')))
+              'shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vitrel; ((${#COMPREPLY[@]})) && printf "%s\\0" "${COMPREPLY[@]}"')
+    replies = shell('bash', '-c', script, 'bash', here + '/../completion/vitrel.bash', line, *words).split('\0')[:-1]
+    # readline puts a reply after the last word break outside quotes, or after a quote left open, which it closes.
+    start, quote = 0, ''
+    for token in re.finditer(r'''\\.|'[^']*'?|"(?:\\.|[^"\\])*"?|.''', line, re.S):
+        if token[0] in ' \t\n><=;|&(:':
+            start, quote = token.end(), ''
+        elif token[0][0] in '\'"' and (len(token[0]) == 1 or token[0][-1] != token[0][0]):
+            start, quote = token.start() + 1, token[0][0]
+    lines = [line[:start] + reply + quote for reply in replies]
+    found = {'bash': shell('bash', '-c', 'for line; do eval "set -- $line"; printf "%s\\0" "${@: -1}"; done', 'bash',
+                           *lines).split('\0')[:-1],
+             'zsh': shell('zsh', '-f', here + '/complete.zsh', here + '/../completion', line).split('\0')[:-1],
+             'fish': shell('fish', '--no-config', '-c', 'source $argv[1]; complete -C $argv[2]',
+                           here + '/../completion/vitrel.fish', line).splitlines()}
+    return {name: sorted(values) for name, values in found.items()}
 
 
 def run_cases(windows, cases):
     for tool, tags, args, expected in cases:
         what = ' '.join([tool] + sorted(tags) + args)[:120]
         if tool == 'complete':
-            check(what, complete(args), sorted(expected))
+            for shell, got in complete(args).items():
+                check(what + ' in ' + shell, got, sorted(expected))
             continue
         status, err, *expected = expected
         before = fixture.reset()

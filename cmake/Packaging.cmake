@@ -1,9 +1,10 @@
 # What an install puts where, and the packages cpack makes of it: a zip of
-# the two programs on Windows, a .deb elsewhere. Both take the version from
-# project().
+# the two programs on Windows, a .deb and an .rpm elsewhere. All take the
+# version from project().
 set(CPACK_PACKAGE_NAME vitrel)
 set(CPACK_PACKAGE_VENDOR "The vitrel authors")
 set(CPACK_PACKAGE_CONTACT "The vitrel authors <vitrel@example.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://example.org/vitrel)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "make chosen top-level windows translucent, and list them")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 
@@ -33,23 +34,38 @@ else()
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES completion/vitrel.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
     RENAME vitrel)
+  # Where Debian's zsh looks; the .rpm moves it to where Fedora's does.
+  install(FILES completion/_vitrel DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+  install(FILES completion/vitrel.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
   install(FILES README.md ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc_dir})
   install(FILES LICENSE DESTINATION ${doc_dir} RENAME copyright)
   install(FILES docs/screenshot.png DESTINATION ${doc_dir}/docs)
-  set(CPACK_GENERATOR DEB)
+  set(CPACK_GENERATOR DEB RPM)
   set(CPACK_STRIP_FILES ON)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  # The summary comes first on its own; this is the long description after it.
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "vitrel gives every top-level window whose class name and title contain
+  set(CPACK_PACKAGE_DESCRIPTION "vitrel gives every top-level window whose class name and title contain
 the given pieces a whole-window opacity: through the window manager and
 compositor on X11, and for native Wayland windows through sway's IPC under
 sway and through KWin's scripting under KDE Plasma. winlist prints the class
 name and title of every top-level window, exactly the texts vitrel matches
 against.")
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  # The summary comes first on its own; this is the long description after it.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
   # dpkg-shlibdeps reads the libraries the programs link, libxcb among them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The .rpm: rpmbuild works out the libraries it needs by itself.
+  set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+  set(CPACK_RPM_PACKAGE_SUMMARY "Make chosen top-level windows translucent, and list them")
+  set(CPACK_RPM_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+  set(CPACK_RPM_PACKAGE_LICENSE ISC)
+  set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}")
+  # Folders of the system and of the shells, which those own.
+  set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1 /usr/share/bash-completion
+    /usr/share/bash-completion/completions /usr/share/zsh /usr/share/zsh/site-functions /usr/share/fish
+    /usr/share/fish/vendor_completions.d)
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/CPackLayout.cmake)
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/CPackChecks.cmake)
 endif()
 

@@ -36,12 +36,27 @@ check "the .deb depends on the libraries the tools link" "$(dpkg-deb -f "$deb" D
 
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "$deb" >/dev/null 2>&1
 check "the .deb installs" "$(dpkg-query -W -f '${Version}' vitrel 2>/dev/null)" "$version"
-check "with its completion and man pages" "$(ls /usr/share/bash-completion/completions/vitrel $(man -w vitrel winlist) |
-	tr '\n' ' ')" "/usr/share/bash-completion/completions/vitrel /usr/share/man/man1/vitrel.1.gz /usr/share/man/man1/winlist.1.gz "
-check "the table's cases pass on /usr/bin" "$("${0%/*}/session.sh" -- "${0%/*}/run_cases.py" x11 /usr/bin 2>&1 |
-	grep -v ' passed, 0 failed$')" ""
+check "with its completions and man pages" "$(ls /usr/share/bash-completion/completions/vitrel \
+	/usr/share/zsh/vendor-completions/_vitrel /usr/share/fish/vendor_completions.d/vitrel.fish $(man -w vitrel winlist) |
+	tr '\n' ' ')" "/usr/share/bash-completion/completions/vitrel /usr/share/fish/vendor_completions.d/vitrel.fish \
+/usr/share/man/man1/vitrel.1.gz /usr/share/man/man1/winlist.1.gz /usr/share/zsh/vendor-completions/_vitrel "
+table() { "${0%/*}/session.sh" -- "${0%/*}/run_cases.py" x11 "$1" 2>&1 | grep -v ' passed, 0 failed$'; }
+check "the table's cases pass on /usr/bin" "$(table /usr/bin)" ""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q vitrel >/dev/null 2>&1
 check "the .deb is removed again" "$(test -e /usr/bin/vitrel || echo gone)" gone
+
+rpm=$native/vitrel-$version-1.x86_64.rpm
+check "rpmlint finds nothing in the .rpm" "$(rpmlint -c "${0%/*}/rpmlint.toml" "$rpm" | grep ': [EW]: ')" ""
+check "the .rpm holds the .deb's files, zsh's completion where Fedora's zsh looks" "$(rpm -qp --qf \
+	'[%{FILEMODES:perms} %{FILENAMES}\n]' "$rpm" | sed -n 's/^-[^ ]* //p' | sort)" "$(dpkg-deb -c "$deb" |
+	sed -n 's|^-.* \./|/|p' | sed 's|zsh/vendor-completions|zsh/site-functions|' | sort)"
+check "the .rpm requires the libraries the tools link" "$(rpm -qpR "$rpm" |
+	grep -o '^\(libxcb\|libX11\|libjson-c\|libdbus-1\)\.so\.[0-9]*()' | tr '\n' ' ')" \
+	"libX11.so.6() libdbus-1.so.3() libjson-c.so.5() libxcb.so.1() "
+root=$(mktemp -d)
+{ rpm --root "$root" --initdb && rpm -i --nodeps --root "$root" "$rpm"; } >/dev/null 2>&1
+check "the table's cases pass on the .rpm's programs" "$(table "$root/usr/bin")" ""
+rm -rf "$root"
 
 echo "$failed failed"
 [ "$failed" -eq 0 ]

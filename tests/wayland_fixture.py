@@ -15,7 +15,8 @@ import subprocess
 import time
 
 SWAY = 'SWAYSOCK' in os.environ
-TOLERANCE, UNLAYERED = 2 if SWAY else 0, '255'
+# KWin rounds an opacity to whole percents when the window's focus changes: 77 may read back as 76.
+TOLERANCE, UNLAYERED = 2 if SWAY else 1, '255'
 # Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
 DISPLAY_VARIABLES = ['SWAYSOCK'] if SWAY else ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
 # Sets the opacities given by caption, then lists each window's caption and opacity.

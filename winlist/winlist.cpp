@@ -84,10 +84,14 @@ static void ListWindow(const WindowEntry *entry)
 
 int main()
 {
+	static char output_buffer[1 << 16];
 	DWORD mode;
 
 	/* Not _isatty: it also says yes for the NUL device. */
 	output_is_console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+	/* The C runtime writes record by record to what _isatty calls a terminal; NUL is none. */
+	if (!output_is_console)
+		setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
 	WindowWalk(ListWindow);
 	fflush(stdout);
 	NoteWriteState();

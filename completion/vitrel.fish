@@ -7,7 +7,8 @@ function __vitrel_option_place
 end
 
 function __vitrel_after
-	not __vitrel_option_place; and contains -- (commandline -opc)[-1] $argv
+	set -l words (commandline -opc)
+	test (math (count $words) % 2) -eq 0; and contains -- $words[-1] $argv
 end
 
 function __vitrel_window_texts

@@ -552,7 +552,6 @@ static BOOL HasOpacity(HWND window)
 {
 	BOOL prefetched = current_requests != NULL && window == current_window && current_requests->opacity_pending;
 	xcb_get_property_cookie_t cookie = prefetched ? current_requests->opacity : RequestOpacity(ClientOf(window));
-
 	xcb_get_property_reply_t *reply = TakeProperty(cookie);
 	BOOL has = HasProperty(reply) && xcb_get_property_value_length(reply) >= 4;
 

@@ -116,13 +116,11 @@ def complete(typed):
     script = ('source /usr/share/bash-completion/bash_completion; source "$1"; shift; COMP_LINE=$1 COMP_POINT=${#1}; '
               'shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _vitrel; ((${#COMPREPLY[@]})) && printf "%s\\0" "${COMPREPLY[@]}"')
     replies = shell('bash', '-c', script, 'bash', here + '/../completion/vitrel.bash', line, *words).split('\0')[:-1]
-    # readline puts a reply after the last word break outside quotes, or after a quote left open, which it closes.
-    start, quote = 0, ''
-    for token in re.finditer(r'''\\.|'[^']*'?|"(?:\\.|[^"\\])*"?|.''', line, re.S):
-        if token[0] in ' \t\n><=;|&(:':
-            start, quote = token.end(), ''
-        elif token[0][0] in '\'"' and (len(token[0]) == 1 or token[0][-1] != token[0][0]):
-            start, quote = token.start() + 1, token[0][0]
+    # readline puts a reply in place of the last word, after a run of word breaks, or after a quote left open,
+    # which it closes.
+    last = words[-1]
+    quote = last[0] if last[0] in '\'"' and last.count(last[0]) == 1 else ''
+    start = len(line) - (0 if last[0] in '><=;|&(:' else len(last) - len(quote))
     lines = [line[:start] + reply + quote for reply in replies]
     found = {'bash': shell('bash', '-c', 'for line; do eval "set -- $line"; printf "%s\\0" "${@: -1}"; done', 'bash',
                            *lines).split('\0')[:-1],

@@ -28,7 +28,7 @@ IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
 QT_WINDOW = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
              'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
              'window.setStyleSheet("background: white"); window.show(); app.exec()') % (6 if IN_ROOT else 5)
-by_title, clients, held_scripts = {}, [], []
+by_title, clients, held_at_start = {}, [], None
 
 
 def swaymsg(*args):
@@ -61,14 +61,19 @@ def script(source):
         if printed:
             break
         time.sleep(0.05)
-    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture')
+    unload('fixture')
     return json.loads(printed[1])
+
+
+def unload(*names):
+    for name in names:
+        kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:' + name)
 
 
 def scripts_held():
     """How many scripts KWin holds: the id it gives the next one loaded."""
     number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, 'string:fixture-count')
-    kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:fixture-count')
+    unload('fixture-count')
     return int(number.split()[-1])
 
 
@@ -76,13 +81,14 @@ def leftovers():
     """Script files KWin's runs left, and scripts more than KWin held at the start, once it has dropped those
     unloaded as the run ended, which it does at its next turn."""
     files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
-    extra = 0
-    for _ in range(20 * (not SWAY)):
-        extra = scripts_held() - held_scripts[0]
+    if SWAY:
+        return files
+    for _ in range(20):
+        extra = scripts_held() - held_at_start
         if extra <= 0:
-            break
+            return files
         time.sleep(0.05)
-    return files + ['%d scripts' % extra] * (extra > 0)
+    return files + ['%d scripts' % extra]
 
 
 def disturb(tags):
@@ -90,16 +96,15 @@ def disturb(tags):
     but the middle one, so that the next script gets an id whose object the third holds; returns its undoing."""
     if 'deep' in tags:
         return nest()
-    names = ['string:vitrel-%d' % i for i in range(3 * ('collide' in tags))]
+    names = ['vitrel-%d' % i for i in range(3 * ('collide' in tags))]
     if 'hung' in tags:
         compositor = int(os.environ['COMPOSITOR_PID'])
         os.kill(compositor, signal.SIGSTOP)
         return lambda: os.kill(compositor, signal.SIGCONT)
     for name in names:
-        kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, name)
-    unload = lambda names: [kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', name) for name in names]
-    unload(names[1:2])
-    return lambda: unload(names[::2])
+        kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, 'string:' + name)
+    unload(*names[1:2])
+    return lambda: unload(*names[::2])
 
 
 def nest():
@@ -121,7 +126,8 @@ def open_window(command):
 
 
 def start(rows):
-    held_scripts.extend([] if SWAY else [scripts_held()])
+    global held_at_start
+    held_at_start = None if SWAY else scripts_held()
     for row in rows:
         cls, title = row['class'].decode(), row['title'].decode()
         by_title[title] = row

@@ -29,8 +29,6 @@ enum {
 	CHANGES_CAPACITY = 65536,
 	CHANGE_ROOM = 80,
 	ID_CAPACITY = 48,
-	/* A KWin that answers no call within this is taken as hung. */
-	REPLY_TIMEOUT_MS = 3000,
 	/*
 	 * KWin answers run() once the script has run, after its callDBus; a
 	 * script that has not called back this long after is taken as not ours.
@@ -101,7 +99,7 @@ static DBusMessage *CallKWin(DBusError *error, const char *path, const char *int
 
 	va_start(arguments, first_type);
 	if (call != NULL && dbus_message_append_args_valist(call, first_type, arguments))
-		reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, error);
+		reply = dbus_connection_send_with_reply_and_block(bus, call, DBUS_REPLY_TIMEOUT_MS, error);
 	va_end(arguments);
 	if (call != NULL)
 		dbus_message_unref(call);
@@ -301,42 +299,11 @@ static DBusMessage *RunScript(const char *source)
 	return answer;
 }
 
-/* Returns FALSE when the bus has no owner of the name. */
-static BOOL FindOwner(const char *name, char *owner, size_t capacity)
-{
-	DBusMessage *call = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS,
-		"GetNameOwner");
-	DBusMessage *reply = NULL;
-	const char *found = NULL;
-
-	if (call != NULL && dbus_message_append_args(call, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID))
-		reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, NULL);
-	if (reply != NULL && dbus_message_get_args(reply, NULL, DBUS_TYPE_STRING, &found, DBUS_TYPE_INVALID))
-		snprintf(owner, capacity, "%s", found);
-	if (reply != NULL)
-		dbus_message_unref(reply);
-	if (call != NULL)
-		dbus_message_unref(call);
-	return found != NULL;
-}
-
 static BOOL Connect(void)
 {
-	const char *wayland = getenv("WAYLAND_DISPLAY");
-
-	if (wayland == NULL || wayland[0] == '\0' || getenv("DBUS_SESSION_BUS_ADDRESS") == NULL)
-		return FALSE;
-	PlugStandardDescriptors();
-	bus = dbus_bus_get_private(DBUS_BUS_SESSION, NULL);
+	bus = ConnectToOwner("org.kde.KWin", kwin_name, sizeof kwin_name);
 	if (bus == NULL)
 		return FALSE;
-	dbus_connection_set_exit_on_disconnect(bus, FALSE);
-	if (!FindOwner("org.kde.KWin", kwin_name, sizeof kwin_name)) {
-		dbus_connection_close(bus);
-		dbus_connection_unref(bus);
-		bus = NULL;
-		return FALSE;
-	}
 	sigemptyset(&stop_signals);
 	sigaddset(&stop_signals, SIGINT);
 	sigaddset(&stop_signals, SIGTERM);

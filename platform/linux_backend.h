@@ -32,6 +32,7 @@ struct LinuxBackend {
 extern const LinuxBackend x11_backend;
 extern const LinuxBackend sway_backend;
 extern const LinuxBackend kwin_backend;
+extern const LinuxBackend gnome_backend;
 
 /* A compositor that answers no call on the session bus within this is taken as hung. */
 enum { DBUS_REPLY_TIMEOUT_MS = 3000 };

@@ -12,13 +12,13 @@
 #include <string.h>
 #include <unistd.h>
 
-static const LinuxBackend *const backends[] = {&sway_backend, &kwin_backend, &x11_backend};
+static const LinuxBackend *const backends[] = {&sway_backend, &kwin_backend, &gnome_backend, &x11_backend};
 static const LinuxBackend *backend;
 
 /*
  * VITREL_WINDOW_SYSTEM names the backend to use; else a sway session is told
- * by SWAYSOCK, a Plasma Wayland one by KWin on the session bus, and X11
- * (XWayland too) is the rest.
+ * by SWAYSOCK, a Plasma Wayland one by KWin on the session bus, a GNOME one by
+ * the project's Shell extension there, and X11 (XWayland too) is the rest.
  */
 static const LinuxBackend *Backend(void)
 {

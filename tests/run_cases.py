@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 # Runs cases.txt against one window system, inside the session session.sh made:
 #   run_cases.py SYSTEM BIN-DIR [blend]
-# SYSTEM is x11, sway, kwin, kwin6 or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
+# SYSTEM is x11, sway, kwin, kwin6, gnome, gnome48 or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
 # makes and reads its windows. With blend it checks instead what a person sees
 # under a compositor.
 import codecs
@@ -14,7 +14,8 @@ import time
 
 system, bin_dir = sys.argv[1:3]
 NEWLINE = b'\r\n' if system == 'win32' else b'\n'
-fixture = __import__({'sway': 'wayland', 'kwin': 'wayland', 'kwin6': 'wayland'}.get(system, system) + '_fixture')
+fixture = __import__({'sway': 'wayland', 'kwin': 'wayland', 'kwin6': 'wayland', 'gnome48': 'gnome'}.get(system, system)
+                     + '_fixture')
 TOLERANCE = getattr(fixture, 'TOLERANCE', 0)
 results = [0, 0]
 
@@ -37,7 +38,7 @@ def read_table():
             continue
         (tool, _, tags), args = fields[0][0].rstrip(']').partition('['), fields[0][1:]
         tags = dict((tag.split('=') + [''])[:2] for tag in tags.split(',') + args[3:] * (tool == 'window') if tag)
-        if tags.keys() & {'x11', 'win32', 'sway', 'kwin', 'kwin6'} and system not in tags:
+        if tags.keys() & {'x11', 'win32', 'sway', 'kwin', 'kwin6', 'gnome', 'gnome48'} and system not in tags:
             continue
         if tool != 'window':
             cases.append((tool, tags, args, sum(fields[1:], [])))

@@ -2,7 +2,7 @@
 # Runs a command on a virtual X display of its own, with what is named started
 # on it first, and stops them all after; the command's status is the script's.
 #
-#   session.sh [wine] [openbox] [picom] [sway | kwin | kwin6] -- COMMAND [ARG ...]
+#   session.sh [wine] [openbox] [picom] [sway | kwin | kwin6 | gnome | gnome48] -- COMMAND [ARG ...]
 #
 # Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
 # runs headless as the user nobody, since it will not run as root, with
@@ -11,14 +11,16 @@
 # its own, with Xwayland; KWIN_LOG names its log. COMPOSITOR_PID is sway's or
 # KWin's process.
 # kwin6 is the same from a Debian 13 root at $TRIXIE_ROOT, made on first use
-# and kept; IN_ROOT runs a command in it. Only what this script
+# and kept; IN_ROOT runs a command in it. gnome is GNOME Shell headless, with
+# this tree's extension on, on private session and system buses (it will not
+# run without logind's); gnome48 is the same from the root. Only what this script
 # started is stopped: by process id, and Wine by wineserver -k for that
 # prefix.
 set -u
 export WINE="${WINE:-/usr/lib/wine/wine64}" TRIXIE_ROOT="${TRIXIE_ROOT:-/var/cache/vitrel/trixie}"
 state=$(mktemp -d)
 pids=
-trap '[ -d "${WINEPREFIX:-/none}" ] && "${WINESERVER:-/usr/lib/wine/wineserver}" -k; kill $pids; rm -rf "$state"' EXIT
+trap '[ -d "${WINEPREFIX:-/none}" ] && "${WINESERVER:-/usr/lib/wine/wineserver}" -k; kill $pids; wait; rm -rf "$state"' EXIT
 trap 'exit 1' INT TERM
 
 # Starts a helper that must not hold this script's output open, and waits until $1 holds.
@@ -33,6 +35,57 @@ start() {
 	done
 	{ echo "session.sh: $1 did not start:" && cat "$state/log"; } >&2
 	exit 1
+}
+
+# Starts a bus of the type given, open to all and starting no service of its own, at $state/TYPE.
+bus() {
+	printf '<busconfig><type>%s</type><listen>unix:path=%s</listen><policy context="default">%s</policy></busconfig>' \
+		"$1" "$state/$1" '<allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>' \
+		>"$state/$1.conf"
+	start "[ -S $state/$1 ]" dbus-daemon --nofork --config-file="$state/$1.conf"
+}
+
+# Makes the Debian 13 root, and IN_ROOT to run a command in it.
+root() {
+	"$(dirname "$0")/../tools/trixie_root.sh" "$TRIXIE_ROOT" kwin-wayland xwayland python3-pyqt6 qt6-wayland x11-apps \
+		fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0 >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
+	# Each command in the root sees the host's /tmp, where this session's folders and X sockets are.
+	cat >"$state/in-root" <<-EOF
+	#!/bin/sh
+	exec unshare -m sh -c 'mount -t proc proc $TRIXIE_ROOT/proc && for d in dev sys tmp; do
+	mount --rbind /\$d $TRIXIE_ROOT/\$d || exit 1; done && exec chroot $TRIXIE_ROOT "\$@"' sh "\$@"
+	EOF
+	chmod 755 "$state/in-root"
+	export IN_ROOT="$state/in-root"
+}
+
+# Starts GNOME Shell, through the command given first if any, with this tree's extension on.
+gnome() {
+	bus system
+	export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$state/system" GSETTINGS_BACKEND=keyfile \
+		XDG_CONFIG_HOME="$state/config" XDG_DATA_HOME="$state/data"
+	mkdir -p "$state/config/glib-2.0/settings" "$state/data/gnome-shell/extensions"
+	cp -r "$(dirname "$0")/../gnome-shell" "$state/data/gnome-shell/extensions/vitrel@example.org"
+	printf '%s\n' '[org/gnome/shell]' "enabled-extensions=['vitrel@example.org']" 'disable-user-extensions=false' \
+		"welcome-dialog-last-shown-version='999'" '[org/gnome/desktop/interface]' 'enable-animations=false' \
+		'[org/gnome/desktop/background]' "picture-options='none'" "primary-color='#0000ff'" \
+		'[org/gnome/desktop/notifications]' 'show-banners=false' '[org/gnome/mutter]' 'center-new-windows=false' \
+		>"$state/config/glib-2.0/settings/keyfile"
+	owned='dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner'
+	start "$owned string:org.vitrel.Shell | grep -q true && grep -q 'public X11 display' $state/log" \
+		"$@" gnome-shell --headless --wayland --virtual-monitor 1280x800
+	export COMPOSITOR_PID=$! WAYLAND_DISPLAY=wayland-0 XAUTHORITY="$(ls "$state"/run/.mutter-Xwaylandauth.*)" \
+		DISPLAY="$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$state/log")"
+	# The shell opens the overview, above every window, once it has started.
+	shell='dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties'
+	for _ in $(seq 100); do
+		if $shell.Get string:org.gnome.Shell string:OverviewActive | grep -q true; then
+			$shell.Set string:org.gnome.Shell string:OverviewActive variant:boolean:false >/dev/null && closed=1
+		elif [ -n "${closed:-}" ]; then
+			break
+		fi
+		sleep 0.1
+	done
 }
 
 # A compositor started below runs this, to tell its displays.
@@ -62,31 +115,25 @@ for part; do
 		{ "$WINE" wineboot -i && "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; } \
 			</dev/null >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 		;;
-	kwin | kwin6)
-		start "[ -s $state/bus ]" dbus-daemon --session --nofork --print-address=3 3>"$state/bus"
-		export DBUS_SESSION_BUS_ADDRESS="$(cat "$state/bus")" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
-		if [ "$part" = kwin ]; then
+	kwin | kwin6 | gnome | gnome48)
+		bus session
+		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
+		case $part in kwin6 | gnome48) root ;; esac
+		case $part in
+		gnome) gnome ;;
+		gnome48) gnome "$IN_ROOT" ;;
+		*)
 			# The packaged binary carries a file capability that a container refuses to run.
-			cp /usr/bin/kwin_wayland "$state/kwin_wayland"
 			kwin="$state/kwin_wayland"
-		else
-			"$(dirname "$0")/../tools/trixie_root.sh" "$TRIXIE_ROOT" kwin-wayland xwayland python3-pyqt6 qt6-wayland \
-				x11-apps fonts-dejavu-core >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
-			# Each command in the root sees the host's /tmp, where this session's folders and X sockets are.
-			cat >"$state/in-root" <<-EOF
-			#!/bin/sh
-			exec unshare -m sh -c 'mount -t proc proc $TRIXIE_ROOT/proc && for d in dev sys tmp; do
-			mount --rbind /\$d $TRIXIE_ROOT/\$d || exit 1; done && exec chroot $TRIXIE_ROOT "\$@"' sh "\$@"
-			EOF
-			chmod 755 "$state/in-root"
-			export IN_ROOT="$state/in-root"
-			kwin="$IN_ROOT kwin_wayland"
-		fi
-		start "[ -s $state/run/session ]" $kwin --virtual --xwayland --no-lockscreen --width 1280 --height 800 \
-			"$state/announce"
-		export COMPOSITOR_PID=$!
+			[ "$part" = kwin ] && cp /usr/bin/kwin_wayland "$kwin" || kwin="$IN_ROOT kwin_wayland"
+			start "[ -s $state/run/session ]" $kwin --virtual --xwayland --no-lockscreen --width 1280 --height 800 \
+				"$state/announce"
+			export COMPOSITOR_PID=$!
+			;;
+		esac
 		;;
-	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin | kwin6] -- COMMAND [ARG ...]" >&2; exit 2 ;;
+	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin | kwin6 | gnome | gnome48] -- COMMAND [ARG ...]" >&2
+		exit 2 ;;
 	esac
 	[ -s "$state/run/session" ] && read -r DISPLAY WAYLAND_DISPLAY <"$state/run/session" && export WAYLAND_DISPLAY
 done

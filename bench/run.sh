@@ -34,5 +34,13 @@ echo "KWin 6, virtual, from a Debian 13 root:"
 tests/session.sh kwin6 -- bench/wayland_bench.py kwin6 build/release/bin 20
 
 echo
+echo "GNOME Shell 43, headless:"
+tests/session.sh gnome -- bench/wayland_bench.py gnome build/release/bin 20
+
+echo
+echo "GNOME Shell 48, headless, from a Debian 13 root:"
+tests/session.sh gnome48 -- bench/wayland_bench.py gnome48 build/release/bin 20
+
+echo
 echo "Windows build under Wine:"
 tests/session.sh wine -- sh -c '"$WINE" build/windows/bin/win32_bench.exe 1000'

@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-# Times a walk over N windows under sway or KWin, inside the session that
+# Times a walk over N windows under sway, KWin or GNOME, inside the session that
 # tests/session.sh made: winlist, and vitrel changing one window in ten, and
 # under sway what a script does with sway's own client, swaymsg -t get_tree
 # then one swaymsg change. Prints the median wall time of 21 runs and the
 # peak memory of each command.
-#   wayland_bench.py sway|kwin|kwin6 BIN-DIR N
+#   wayland_bench.py sway|kwin|kwin6|gnome|gnome48 BIN-DIR N
 import json
 import os
 import statistics
@@ -13,17 +13,20 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests'))
-from wayland_fixture import IN_ROOT, QT_WINDOW  # noqa: E402
-
 system, bin_dir, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
+if system.startswith('gnome'):
+    from gnome_fixture import IN_ROOT, GTK_WINDOW as WINDOW
+else:
+    from wayland_fixture import IN_ROOT, QT_WINDOW as WINDOW
 for i in range(count):
     app_id = 'bench.Match' if i % 10 == 0 else 'bench.Bench'
     if system == 'sway':
         subprocess.run(['swaymsg', 'exec', 'foot -a %s -T "bench window %d" sleep 100000' % (app_id, i)],
                        stdout=subprocess.DEVNULL)
     else:
-        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', QT_WINDOW, app_id, 'bench window %d' % i],
-                         env=dict(os.environ, QT_QPA_PLATFORM='wayland'), stderr=subprocess.DEVNULL)
+        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOW, app_id, 'bench window %d' % i],
+                         env=dict(os.environ, QT_QPA_PLATFORM='wayland', GDK_BACKEND='wayland'),
+                         stderr=subprocess.DEVNULL)
 
 
 def listed():

@@ -37,6 +37,8 @@ else()
   # Where Debian's zsh looks; the .rpm moves it to where Fedora's does.
   install(FILES completion/_vitrel DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
   install(FILES completion/vitrel.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+  # Where GNOME Shell finds the extensions of the system; each user turns it on.
+  install(DIRECTORY gnome-shell/ DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions/vitrel@example.org)
   install(FILES README.md ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc_dir})
   install(FILES LICENSE DESTINATION ${doc_dir} RENAME copyright)
   install(FILES docs/screenshot.png DESTINATION ${doc_dir}/docs)
@@ -45,9 +47,10 @@ else()
   set(CPACK_PACKAGE_DESCRIPTION "vitrel gives every top-level window whose class name and title contain
 the given pieces a whole-window opacity: through the window manager and
 compositor on X11, and for native Wayland windows through sway's IPC under
-sway and through KWin's scripting under KDE Plasma. winlist prints the class
-name and title of every top-level window, exactly the texts vitrel matches
-against.")
+sway, through KWin's scripting under KDE Plasma, and under GNOME through a
+GNOME Shell extension of its own, which this package carries. winlist
+prints the class name and title of every top-level window, exactly the
+texts vitrel matches against.")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   # The summary comes first on its own; this is the long description after it.
@@ -61,10 +64,10 @@ against.")
   set(CPACK_RPM_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
   set(CPACK_RPM_PACKAGE_LICENSE ISC)
   set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}")
-  # Folders of the system and of the shells, which those own.
+  # Folders of the system, of the shells and of GNOME Shell, which those own.
   set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1 /usr/share/bash-completion
     /usr/share/bash-completion/completions /usr/share/zsh /usr/share/zsh/site-functions /usr/share/fish
-    /usr/share/fish/vendor_completions.d)
+    /usr/share/fish/vendor_completions.d /usr/share/gnome-shell /usr/share/gnome-shell/extensions)
   set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/CPackLayout.cmake)
   set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/CPackChecks.cmake)
 endif()

@@ -16,9 +16,13 @@ const WindowsIface = `<node>
   </interface>
 </node>`;
 
-// Clutter announces a new child by child-added from GNOME 46, by actor-added before.
+// Newer Clutter announces a new child by child-added, older by its container interface's actor-added.
 const CHILD_ADDED = GObject.signal_lookup('child-added', Clutter.Actor) ? 'child-added' : 'actor-added';
-const UNLISTED_TYPES = [Meta.WindowType.DESKTOP, Meta.WindowType.DOCK];
+// Menus, popups and tooltips come and go with the pointer; panels and the desktop are the desktop's own.
+const UNLISTED_TYPES = [
+    Meta.WindowType.DESKTOP, Meta.WindowType.DOCK, Meta.WindowType.DROPDOWN_MENU, Meta.WindowType.POPUP_MENU,
+    Meta.WindowType.TOOLTIP, Meta.WindowType.NOTIFICATION, Meta.WindowType.COMBO, Meta.WindowType.DND,
+];
 
 // An X11 window's class is "instance.class", as on X11; a Wayland window's is its app id.
 function className(window) {
@@ -28,7 +32,7 @@ function className(window) {
     return instance === null && windowClass === null ? '' : `${instance ?? ''}.${windowClass ?? ''}`;
 }
 
-// Not in Meta's typelib before GNOME 46: known by its type's name, which Mutter registers with its first one.
+// Not in GNOME 43's typelib: known by its type's name, which Mutter registers with its first one.
 function isSurfaceActor(actor) {
     const surfaceActor = GObject.type_from_name('MetaSurfaceActor');
     return surfaceActor !== null && GObject.type_is_a(actor.constructor.$gtype, surfaceActor);

@@ -4,7 +4,6 @@
 # beside the others, above them. Their alphas are read back from the shell's
 # screenshots.
 import os
-import signal
 import subprocess
 import time
 
@@ -51,27 +50,18 @@ def white():
     return {(x, y) for x in range(0, 1280, 6) for y in range(48, 800, 6) if colour(x, y) == '255'}
 
 
-def owned(name):
-    return call('org.freedesktop.DBus', 'NameHasOwner', '(s)', name)[0]
+def switch(method, on):
+    call('org.gnome.Shell', method, '(s)', 'vitrel@example.org')
+    while call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0] != on:
+        time.sleep(0.05)
 
 
 def disturb(tags):
-    """Stops the shell, or turns the extension off, around the run; returns its undoing."""
-    if 'hung' in tags:
-        shell = int(os.environ['COMPOSITOR_PID'])
-        os.kill(shell, signal.SIGSTOP)
-        return lambda: os.kill(shell, signal.SIGCONT)
+    """Turns the extension off around the run; returns its undoing."""
     if 'off' not in tags:
         return list
-    call('org.gnome.Shell', 'DisableExtension', '(s)', 'vitrel@example.org')
-    while owned('org.vitrel.Shell'):
-        time.sleep(0.05)
-
-    def undo():
-        call('org.gnome.Shell', 'EnableExtension', '(s)', 'vitrel@example.org')
-        while not owned('org.vitrel.Shell'):
-            time.sleep(0.05)
-    return undo
+    switch('DisableExtension', False)
+    return lambda: switch('EnableExtension', True)
 
 
 def start(rows):
@@ -81,7 +71,8 @@ def start(rows):
         cls, title, before = row['class'].decode(), row['title'].decode(), white()
         command = (['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags']
                    else ['/usr/bin/python3', '-c', GTK_WINDOW, cls, title])
-        clients.append(subprocess.Popen(IN_ROOT + command, stderr=subprocess.DEVNULL))
+        clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, GDK_BACKEND='wayland'),
+                                        stderr=subprocess.DEVNULL))
         for _ in range(100):
             time.sleep(0.1)
             shown = sorted(white() - before)
@@ -91,17 +82,12 @@ def start(rows):
         windows.insert(0, [row, shown[len(shown) // 2]])
 
 
-def listed():
-    """The windows the extension lists: (id, class name, title)."""
-    return call('org.vitrel.Shell', 'ListWindows')[0]
-
-
 def reset():
     # What the tools set through X11, on an Xwayland window's own property.
     for row, _ in windows:
         if 'client' in row['flags']:
             subprocess.run(['xprop', '-name', row['title'], '-remove', '_NET_WM_WINDOW_OPACITY'], check=True)
-    ids = {title: id for id, _, title in listed()}
+    ids = {title: id for id, _, title in call('org.vitrel.Shell', 'ListWindows')[0]}
     alphas = [(ids[row['title'].decode()], 77 if 'layered' in row['flags'] else 255) for row, _ in windows]
     call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', alphas)
     return state()

@@ -40,6 +40,8 @@ check "with its completions and man pages" "$(ls /usr/share/bash-completion/comp
 	/usr/share/zsh/vendor-completions/_vitrel /usr/share/fish/vendor_completions.d/vitrel.fish $(man -w vitrel winlist) |
 	tr '\n' ' ')" "/usr/share/bash-completion/completions/vitrel /usr/share/fish/vendor_completions.d/vitrel.fish \
 /usr/share/man/man1/vitrel.1.gz /usr/share/man/man1/winlist.1.gz /usr/share/zsh/vendor-completions/_vitrel "
+check "and the GNOME Shell extension, as in the tree" "$(diff -r "${0%/*}/../gnome-shell" \
+	/usr/share/gnome-shell/extensions/vitrel@example.org 2>&1)" ""
 table() { "${0%/*}/session.sh" -- "${0%/*}/run_cases.py" x11 "$1" 2>&1 | grep -v ' passed, 0 failed$'; }
 check "the table's cases pass on /usr/bin" "$(table /usr/bin)" ""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q vitrel >/dev/null 2>&1

@@ -8,6 +8,7 @@ import codecs
 import os
 import re
 import shlex
+import signal
 import subprocess
 import sys
 import time
@@ -67,6 +68,8 @@ def run(tool, args, tags):
         os.close(reader)
     command = ['timeout', '--preserve-status', '-s', 'INT', '0.5'] * ('interrupt' in tags) + command
     undo = getattr(fixture, 'disturb', lambda tags: list)(tags)
+    if 'hung' in tags:
+        os.kill(int(os.environ['COMPOSITOR_PID']), signal.SIGSTOP)
     for _ in range(2):
         # With SIGPIPE ignored, as this script has it, a reader gone early is a failed write.
         result = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE,
@@ -75,6 +78,8 @@ def run(tool, args, tags):
         if result.returncode != 127 or b'Inconsistency detected by ld.so' not in result.stderr:
             break
     undo()
+    if 'hung' in tags:
+        os.kill(int(os.environ['COMPOSITOR_PID']), signal.SIGCONT)
     if out != subprocess.PIPE:
         os.close(out)
     out = result.stdout or b''

@@ -78,14 +78,10 @@ gnome() {
 		DISPLAY="$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$state/log")"
 	# The shell opens the overview, above every window, once it has started.
 	shell='dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties'
-	for _ in $(seq 100); do
-		if $shell.Get string:org.gnome.Shell string:OverviewActive | grep -q true; then
-			$shell.Set string:org.gnome.Shell string:OverviewActive variant:boolean:false >/dev/null && closed=1
-		elif [ -n "${closed:-}" ]; then
-			break
-		fi
-		sleep 0.1
-	done
+	overview="$shell.Get string:org.gnome.Shell string:OverviewActive | grep -q"
+	timeout 10 sh -c "until $overview true; do sleep 0.1; done"
+	$shell.Set string:org.gnome.Shell string:OverviewActive variant:boolean:false >/dev/null
+	timeout 10 sh -c "until $overview false; do sleep 0.1; done"
 }
 
 # A compositor started below runs this, to tell its displays.

@@ -10,7 +10,6 @@ import os
 import pathlib
 import re
 import shlex
-import signal
 import subprocess
 import time
 
@@ -92,15 +91,11 @@ def leftovers():
 
 
 def disturb(tags):
-    """Nests windows deep under sway, stops the compositor, or has another client of KWin keep three scripts
+    """Nests windows deep under sway, or has another client of KWin keep three scripts
     but the middle one, so that the next script gets an id whose object the third holds; returns its undoing."""
     if 'deep' in tags:
         return nest()
     names = ['vitrel-%d' % i for i in range(3 * ('collide' in tags))]
-    if 'hung' in tags:
-        compositor = int(os.environ['COMPOSITOR_PID'])
-        os.kill(compositor, signal.SIGSTOP)
-        return lambda: os.kill(compositor, signal.SIGCONT)
     for name in names:
         kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, 'string:' + name)
     unload(*names[1:2])

@@ -112,21 +112,14 @@ static BOOL EnumGnomeWindows(WNDENUMPROC callback, LPARAM context)
 	return TRUE;
 }
 
-static int CurrentText(HWND window, int which, char *out, int capacity)
-{
-	const char *text = window == current_window && window != 0 ? current_texts[which] : "";
-
-	return CopyText(out, capacity, text, (int)strlen(text));
-}
-
 static int GetGnomeClassName(HWND window, char *class_name, int capacity)
 {
-	return CurrentText(window, 0, class_name, capacity);
+	return CopyCurrentText(window, current_window, current_texts[0], class_name, capacity);
 }
 
 static int GetGnomeWindowText(HWND window, char *title, int capacity)
 {
-	return CurrentText(window, 1, title, capacity);
+	return CopyCurrentText(window, current_window, current_texts[1], title, capacity);
 }
 
 static BOOL SetGnomeLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)

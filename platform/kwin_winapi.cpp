@@ -364,21 +364,14 @@ static BOOL EnumKWinWindows(WNDENUMPROC callback, LPARAM context)
 	return TRUE;
 }
 
-static int CurrentText(HWND window, int which, char *out, int capacity)
-{
-	const char *text = window == current_window && window != 0 ? current_texts[which] : "";
-
-	return CopyText(out, capacity, text, (int)strlen(text));
-}
-
 static int GetKWinClassName(HWND window, char *class_name, int capacity)
 {
-	return CurrentText(window, 1, class_name, capacity);
+	return CopyCurrentText(window, current_window, current_texts[1], class_name, capacity);
 }
 
 static int GetKWinWindowText(HWND window, char *title, int capacity)
 {
-	return CurrentText(window, 2, title, capacity);
+	return CopyCurrentText(window, current_window, current_texts[2], title, capacity);
 }
 
 static BOOL SetKWinLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)

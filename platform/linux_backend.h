@@ -59,4 +59,11 @@ DBusConnection *ConnectToOwner(const char *name, char *owner, size_t capacity);
 
 int CopyText(char *out, int capacity, const char *text, int length);
 
+/*
+ * Copies the text of window when it is current, the window whose callback
+ * runs, and else nothing; returns its length. Backends that hold the texts
+ * of the current window alone answer through this.
+ */
+int CopyCurrentText(HWND window, HWND current, const char *text, char *out, int capacity);
+
 #endif

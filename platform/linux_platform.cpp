@@ -62,6 +62,13 @@ int CopyText(char *out, int capacity, const char *text, int length)
 	return copied;
 }
 
+int CopyCurrentText(HWND window, HWND current, const char *text, char *out, int capacity)
+{
+	if (window != current || window == 0)
+		text = "";
+	return CopyText(out, capacity, text, (int)strlen(text));
+}
+
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM context)
 {
 	return Backend()->enum_windows(callback, context);

@@ -25,7 +25,7 @@ for i in range(count):
                        stdout=subprocess.DEVNULL)
     else:
         subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOW, app_id, 'bench window %d' % i],
-                         env=dict(os.environ, QT_QPA_PLATFORM='wayland', GDK_BACKEND='wayland'),
+                         env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
                          stderr=subprocess.DEVNULL)
 
 

@@ -10,18 +10,17 @@ import time
 import gi
 gi.require_version('GdkPixbuf', '2.0')
 from gi.repository import GdkPixbuf, Gio, GLib
+from wayland_fixture import IN_ROOT, clients, stop  # noqa: F401
 
 TOLERANCE, UNLAYERED = 1, '255'
 DISPLAY_VARIABLES = ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
-IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
 GTK_WINDOW = ('import sys, gi; gi.require_version("Gtk", "3.0"); from gi.repository import GLib, Gtk; '
-              'GLib.set_prgname(sys.argv[1]); window = Gtk.Window(title=sys.argv[2]); window.set_decorated(False); '
-              'window.set_default_size(150, 90); css = Gtk.CssProvider(); '
-              'css.load_from_data(b"window {background: white}"); '
+              'GLib.set_prgname(sys.argv[1]); window = Gtk.Window(title=sys.argv[2], decorated=False); '
+              'window.set_default_size(150, 90); css = Gtk.CssProvider(); css.load_from_data(b"*{background: white}"); '
               'Gtk.StyleContext.add_provider_for_screen(window.get_screen(), css, 800); window.show(); Gtk.main()')
 SHOT = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'shot.png')
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-windows, clients = [], []   # [row, a point where it shows], topmost first
+windows = []   # [row, a point where it shows], topmost first
 
 
 def call(name, method, signature='()', *args):
@@ -30,9 +29,8 @@ def call(name, method, signature='()', *args):
     return bus.call_sync(name, path, interface, method, GLib.Variant(signature, args), None, 0, 5000, None).unpack()
 
 
+# What a person sees at each point: white over the blue background as its alpha, else the colour.
 def seen():
-    """What a person sees at each point of the screen: white over the blue background shows as its alpha, the red
-    and green it has; any other colour, such as white over a background left undrawn, as the colour."""
     call('org.gnome.Shell.Screenshot', 'Screenshot', '(bbs)', False, False, SHOT)
     shot = GdkPixbuf.Pixbuf.new_from_file(SHOT)
     data, stride = shot.get_pixels(), shot.get_rowstride()
@@ -56,12 +54,22 @@ def switch(method, on):
         time.sleep(0.05)
 
 
+# Takes Mutter's frame off the Xwayland window and puts it back, each time a surface new to the window.
+def reframe():
+    for decorated in '01':
+        subprocess.run(['xprop', '-name', 'Kiwi Logo', '-f', '_MOTIF_WM_HINTS', '32c', '-set', '_MOTIF_WM_HINTS',
+                        '2, 0, %s, 0, 0' % decorated], check=True)
+        time.sleep(0.5)
+
+
+# Turns the extension off around the run, or reframes after it; returns its undoing. Mutter draws the first
+# frame after an X11 window's own opacity changed as if the window were opaque: a screenshot passes it.
 def disturb(tags):
-    """Turns the extension off around the run; returns its undoing."""
-    if 'off' not in tags:
-        return list
-    switch('DisableExtension', False)
-    return lambda: switch('EnableExtension', True)
+    if 'reframe' in tags:
+        return reframe
+    if 'off' in tags:
+        switch('DisableExtension', False)
+    return lambda: 'off' in tags and (switch('EnableExtension', True), seen())
 
 
 def start(rows):
@@ -71,8 +79,7 @@ def start(rows):
         cls, title, before = row['class'].decode(), row['title'].decode(), white()
         command = (['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags']
                    else ['/usr/bin/python3', '-c', GTK_WINDOW, cls, title])
-        clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, GDK_BACKEND='wayland'),
-                                        stderr=subprocess.DEVNULL))
+        clients.append(subprocess.Popen(IN_ROOT + command, stderr=subprocess.DEVNULL))
         for _ in range(100):
             time.sleep(0.1)
             shown = sorted(white() - before)
@@ -83,10 +90,8 @@ def start(rows):
 
 
 def reset():
-    # What the tools set through X11, on an Xwayland window's own property.
-    for row, _ in windows:
-        if 'client' in row['flags']:
-            subprocess.run(['xprop', '-name', row['title'], '-remove', '_NET_WM_WINDOW_OPACITY'], check=True)
+    # What the tools set through X11, with the extension off, on the Xwayland window's own property.
+    subprocess.run(['xprop', '-name', 'Kiwi Logo', '-remove', '_NET_WM_WINDOW_OPACITY'], check=True)
     ids = {title: id for id, _, title in call('org.vitrel.Shell', 'ListWindows')[0]}
     alphas = [(ids[row['title'].decode()], 77 if 'layered' in row['flags'] else 255) for row, _ in windows]
     call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', alphas)
@@ -94,11 +99,5 @@ def reset():
 
 
 def state():
-    colour = seen()
-    return [(row['name'], colour(*point)) for row, point in windows]
+    return [(row['name'], colour(*point)) for colour in [seen()] for row, point in windows]
 
-
-def stop():
-    for client in clients:
-        client.terminate()
-        client.wait()

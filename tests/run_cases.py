@@ -15,7 +15,7 @@ import time
 
 system, bin_dir = sys.argv[1:3]
 NEWLINE = b'\r\n' if system == 'win32' else b'\n'
-fixture = __import__({'sway': 'wayland', 'kwin': 'wayland', 'kwin6': 'wayland', 'gnome48': 'gnome'}.get(system, system)
+fixture = __import__({'sway': 'wayland', 'kwin': 'wayland', 'kwin6': 'wayland'}.get(system, system.rstrip('48'))
                      + '_fixture')
 TOLERANCE = getattr(fixture, 'TOLERANCE', 0)
 results = [0, 0]

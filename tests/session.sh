@@ -116,8 +116,7 @@ for part; do
 		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
 		case $part in kwin6 | gnome48) root ;; esac
 		case $part in
-		gnome) gnome ;;
-		gnome48) gnome "$IN_ROOT" ;;
+		gnome*) gnome ${IN_ROOT:-} ;;
 		*)
 			# The packaged binary carries a file capability that a container refuses to run.
 			kwin="$state/kwin_wayland"

@@ -59,7 +59,7 @@ def reframe():
     for decorated in '01':
         subprocess.run(['xprop', '-name', 'Kiwi Logo', '-f', '_MOTIF_WM_HINTS', '32c', '-set', '_MOTIF_WM_HINTS',
                         '2, 0, %s, 0, 0' % decorated], check=True)
-        time.sleep(0.5)
+        time.sleep(1)
 
 
 # Turns the extension off around the run, or reframes after it; returns its undoing. Mutter draws the first

@@ -2,8 +2,8 @@
 # Times a walk over N windows under sway, KWin or GNOME, inside the session that
 # tests/session.sh made: winlist, and vitrel changing one window in ten, and
 # under sway what a script does with sway's own client, swaymsg -t get_tree
-# then one swaymsg change. Prints the median wall time of 21 runs and the
-# peak memory of each command.
+# then one swaymsg change; under GNOME, the extension's list through gdbus.
+# Prints the median wall time of 21 runs and the peak memory of each command.
 #   wayland_bench.py sway|kwin|kwin6|gnome|gnome48 BIN-DIR N
 import json
 import os
@@ -60,6 +60,10 @@ if system == 'sway':
     commands += [('swaymsg -t get_tree', ['swaymsg', '-t', 'get_tree']),
                  ('swaymsg -t get_tree; swaymsg [con_id] opacity',
                   ['sh', '-c', 'swaymsg -t get_tree >/dev/null && swaymsg "[con_id=%d] opacity 0.784314"' % first])]
+if system.startswith('gnome'):
+    commands += [('gdbus call ...ListWindows', ['gdbus', 'call', '--session', '--dest', 'org.vitrel.Shell',
+                                                '--object-path', '/org/vitrel/Shell', '--method',
+                                                'org.vitrel.Shell.ListWindows'])]
 print('%-8s %-46s %10s %10s' % ('windows', 'command (under %s)' % system, 'median ms', 'peak KiB'))
 for name, command in commands:
     median, peak = measure(command)

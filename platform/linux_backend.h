@@ -35,7 +35,7 @@ extern const LinuxBackend kwin_backend;
 extern const LinuxBackend gnome_backend;
 
 /* A compositor that answers no call on the session bus within this is taken as hung. */
-enum { DBUS_REPLY_TIMEOUT_MS = 3000 };
+enum { BUS_REPLY_TIMEOUT_MS = 3000 };
 
 /* Writes the message to standard error and ends the process with status 1. */
 [[noreturn]] void Fail(const char *message);
@@ -47,16 +47,16 @@ enum { DBUS_REPLY_TIMEOUT_MS = 3000 };
 void PlugStandardDescriptors(void);
 
 /*
- * Copies text up to its first NUL, cut to the capacity; returns its length.
- * The walk drops a character that the cut splits.
- */
-/*
  * Returns a private connection to the session bus of a Wayland session, on
  * which name has an owner, whose unique name goes to owner; NULL, having left
  * nothing open, where there is none.
  */
 DBusConnection *ConnectToOwner(const char *name, char *owner, size_t capacity);
 
+/*
+ * Copies text up to its first NUL, cut to the capacity; returns its length.
+ * The walk drops a character that the cut splits.
+ */
 int CopyText(char *out, int capacity, const char *text, int length);
 
 /*

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 # Runs cases.txt against one window system, inside the session session.sh made:
 #   run_cases.py SYSTEM BIN-DIR [blend]
-# SYSTEM is x11, sway, kwin, kwin6, gnome, gnome48 or win32 (the .exe tools, through $WINE); SYSTEM_fixture.py
-# makes and reads its windows. With blend it checks instead what a person sees
-# under a compositor.
+# SYSTEM is x11, sway, kwin, kwin6, gnome, gnome48 or win32 (the .exe tools,
+# through $WINE); a fixture per window system makes and reads its windows.
+# With blend it checks instead what a person sees under a compositor.
 import codecs
 import os
 import re

@@ -8,19 +8,21 @@
 # runs headless as the user nobody, since it will not run as root, with
 # XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in
 # a sway session. kwin is KWin's virtual Wayland session on a session bus of
-# its own, with Xwayland; KWIN_LOG names its log. COMPOSITOR_PID is sway's or
-# KWin's process.
+# its own, with Xwayland; KWIN_LOG names its log (GNOME Shell's too).
+# COMPOSITOR_PID is the compositor's process.
 # kwin6 is the same from a Debian 13 root at $TRIXIE_ROOT, made on first use
-# and kept; IN_ROOT runs a command in it. gnome is GNOME Shell headless, with
-# this tree's extension on, on private session and system buses (it will not
-# run without logind's); gnome48 is the same from the root. Only what this script
-# started is stopped: by process id, and Wine by wineserver -k for that
-# prefix.
+# and kept; IN_ROOT runs a command in it. gnome is GNOME Shell headless with
+# this tree's extension on, on a session bus and a permissive system bus of
+# its own, since the shell will not start without logind's; gnome48 is the
+# same from the root. Only what this script started is stopped: by process id,
+# and Wine by wineserver -k for that prefix.
 set -u
 export WINE="${WINE:-/usr/lib/wine/wine64}" TRIXIE_ROOT="${TRIXIE_ROOT:-/var/cache/vitrel/trixie}"
 state=$(mktemp -d)
 pids=
-trap '[ -d "${WINEPREFIX:-/none}" ] && "${WINESERVER:-/usr/lib/wine/wineserver}" -k; kill $pids; wait; rm -rf "$state"' EXIT
+# A compositor stopped by a test takes its SIGTERM once it goes on.
+trap '[ -d "${WINEPREFIX:-/none}" ] && "${WINESERVER:-/usr/lib/wine/wineserver}" -k
+kill $pids; kill -CONT $pids; wait; rm -rf "$state"' EXIT
 trap 'exit 1' INT TERM
 
 # Starts a helper that must not hold this script's output open, and waits until $1 holds.

@@ -36,10 +36,8 @@ def swaymsg(*args):
 
 def views(node=None):
     node = node or swaymsg('-t', 'get_tree')
-    found = [node] if node.get('name') in by_title else []
-    for child in node.get('nodes', []) + node.get('floating_nodes', []):
-        found += views(child)
-    return found
+    children = node.get('nodes', []) + node.get('floating_nodes', [])
+    return [node] * (node.get('name') in by_title) + sum(map(views, children), [])
 
 
 def kwin(path, method, *args):
@@ -52,10 +50,13 @@ def script(source):
     with open(path, 'w') as file:
         file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
     seen = log.stat().st_size
-    number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture').split()[-1]
-    for path in ('/Scripting/Script', '/'):
-        kwin(path + number, 'org.kde.kwin.Script.run')
-    for _ in range(200):
+    # A script the tool just unloaded may hold the object of the id KWin gives, until KWin drops it: load again.
+    for tried in range(200):
+        if tried % 40 == 0:
+            unload('fixture')
+            number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:fixture')
+            for prefix in ('/Scripting/Script', '/'):
+                kwin(prefix + number.split()[-1], 'org.kde.kwin.Script.run')
         printed = re.search(rb'vitrel-fixture (.*)\n', log.read_bytes()[seen:])
         if printed:
             break

@@ -22,6 +22,7 @@
  */
 #include "linux_backend.h"
 
+#include <algorithm>
 #include <stdlib.h>
 #include <string.h>
 
@@ -216,7 +217,7 @@ static xcb_window_t FirstWithState(const xcb_window_t *windows, int count)
 	xcb_window_t found = XCB_WINDOW_NONE;
 
 	for (int start = 0; start < count && found == XCB_WINDOW_NONE; start += SEARCH_BATCH) {
-		int piece = count - start < SEARCH_BATCH ? count - start : SEARCH_BATCH;
+		int piece = std::min<int>(count - start, SEARCH_BATCH);
 		for (int i = 0; i < piece; i++)
 			state_cookies[i] = RequestState(windows[start + i]);
 		for (int i = 0; i < piece; i++) {
@@ -242,7 +243,7 @@ static xcb_window_t SearchSubtree(xcb_query_tree_reply_t *tree, int depth)
 
 	for (int start = 0; start < count && found == XCB_WINDOW_NONE && depth + 1 < SEARCH_DEPTH;
 	     start += SEARCH_BATCH) {
-		int piece = count - start < SEARCH_BATCH ? count - start : SEARCH_BATCH;
+		int piece = std::min<int>(count - start, SEARCH_BATCH);
 		for (int i = 0; i < piece; i++)
 			tree_cookies[depth + 1][i] = xcb_query_tree(connection, children[start + i]);
 		for (int i = 0; i < piece; i++) {
@@ -279,7 +280,7 @@ static void PlaceListedClients(xcb_window_t root)
 
 	placement_count = 0;
 	for (int start = 0; start < listed; start += BATCH_SIZE) {
-		int piece = listed - start < BATCH_SIZE ? listed - start : BATCH_SIZE;
+		int piece = std::min<int>(listed - start, BATCH_SIZE);
 		for (int i = 0; i < piece; i++)
 			batch_frames[i] = clients[start + i];
 		for (int depth = 0, climbing = piece; depth < SEARCH_DEPTH && climbing > 0; depth++) {

@@ -42,10 +42,9 @@ def seen():
     return colour
 
 
+# Where the screen shows white, below the top bar, whose text is white.
 def white():
-    colour = seen()
-    # Below the top bar, whose text is white.
-    return {(x, y) for x in range(0, 1280, 6) for y in range(48, 800, 6) if colour(x, y) == '255'}
+    return {(x, y) for shown in [seen()] for x in range(0, 1280, 6) for y in range(48, 800, 6) if shown(x, y) == '255'}
 
 
 def switch(method, on):
@@ -54,11 +53,16 @@ def switch(method, on):
         time.sleep(0.05)
 
 
+# Runs xprop on the table's Xwayland window.
+def xprop(*args):
+    title = next(row['title'].decode() for row, _ in windows if 'client' in row['flags'])
+    subprocess.run(['xprop', '-name', title] + list(args), check=True)
+
+
 # Takes Mutter's frame off the Xwayland window and puts it back, each time a surface new to the window.
 def reframe():
     for decorated in '01':
-        subprocess.run(['xprop', '-name', 'Kiwi Logo', '-f', '_MOTIF_WM_HINTS', '32c', '-set', '_MOTIF_WM_HINTS',
-                        '2, 0, %s, 0, 0' % decorated], check=True)
+        xprop('-f', '_MOTIF_WM_HINTS', '32c', '-set', '_MOTIF_WM_HINTS', '2, 0, %s, 0, 0' % decorated)
         time.sleep(1)
 
 
@@ -91,7 +95,7 @@ def start(rows):
 
 def reset():
     # What the tools set through X11, with the extension off, on the Xwayland window's own property.
-    subprocess.run(['xprop', '-name', 'Kiwi Logo', '-remove', '_NET_WM_WINDOW_OPACITY'], check=True)
+    xprop('-remove', '_NET_WM_WINDOW_OPACITY')
     ids = {title: id for id, _, title in call('org.vitrel.Shell', 'ListWindows')[0]}
     alphas = [(ids[row['title'].decode()], 77 if 'layered' in row['flags'] else 255) for row, _ in windows]
     call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', alphas)

@@ -15,8 +15,7 @@ import time
 
 system, bin_dir = sys.argv[1:3]
 NEWLINE = b'\r\n' if system == 'win32' else b'\n'
-fixture = __import__({'sway': 'wayland', 'kwin': 'wayland', 'kwin6': 'wayland'}.get(system, system.rstrip('48'))
-                     + '_fixture')
+fixture = __import__(('wayland' if system in ('sway', 'kwin', 'kwin6') else system.rstrip('48')) + '_fixture')
 TOLERANCE = getattr(fixture, 'TOLERANCE', 0)
 results = [0, 0]
 

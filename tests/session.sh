@@ -39,12 +39,11 @@ start() {
 	exit 1
 }
 
-# Starts a bus of the type given, open to all and starting no service of its own, at $state/TYPE. As a
-# session bus does, it lets a client await any number of replies: KWin's scripts leave many unanswered.
+# Starts a bus of the type given, open to all and starting no service of its own, at $state/TYPE.
 bus() {
-	printf '<busconfig><type>%s</type><listen>unix:path=%s</listen><policy context="default">%s</policy>%s</busconfig>' \
+	printf '<busconfig><type>%s</type><listen>unix:path=%s</listen><policy context="default">%s</policy></busconfig>' \
 		"$1" "$state/$1" '<allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>' \
-		'<limit name="max_replies_per_connection">50000</limit>' >"$state/$1.conf"
+		>"$state/$1.conf"
 	start "[ -S $state/$1 ]" dbus-daemon --nofork --config-file="$state/$1.conf"
 }
 

@@ -13,18 +13,25 @@
  * replies, so a walk costs a few round trips per batch, not several per
  * window. Where no window manager holds the screen nothing is framed, and
  * each child of the root is its own client. One that lists its clients
- * (_NET_CLIENT_LIST) names the client of each of its frames, found by
- * climbing from the client; any other child of the root has its texts asked
- * along with its tree, since it is most often its own client, and only one
- * with children is searched.
+ * (_NET_CLIENT_LIST) names the clients of each of its frames, found by
+ * climbing from the client: a frame that holds several (tabs) stands for
+ * each of them in turn. The list is trusted only while the window manager
+ * that wrote it runs, as _NET_SUPPORTING_WM_CHECK tells: one that crashed
+ * leaves it behind, naming ids the server may since have given to others.
+ * Any other child of the root has its texts asked along with its tree,
+ * since it is most often its own client, and only one with children is
+ * searched. Each window of a batch keeps its own requests, and the search
+ * its own, so that no reply is waited for twice.
  * An X error on a window makes that window's read fail; only a display that
  * cannot be reached ends the process.
  */
 #include "linux_backend.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -53,17 +60,20 @@ enum {
 };
 
 enum AtomId {
-	ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_COMPOUND_TEXT, ATOM_OPACITY, ATOM_CLIENT_LIST, ATOM_COUNT
+	ATOM_WM_STATE, ATOM_NET_WM_NAME, ATOM_UTF8_STRING, ATOM_COMPOUND_TEXT, ATOM_OPACITY, ATOM_CLIENT_LIST,
+	ATOM_WM_CHECK, ATOM_COUNT
 };
 
 static const char *const atom_names[ATOM_COUNT] = {
 	"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "COMPOUND_TEXT", "_NET_WM_WINDOW_OPACITY", "_NET_CLIENT_LIST",
+	"_NET_SUPPORTING_WM_CHECK",
 };
 
-/* A client of the window manager's list, and the child of the root that holds it. */
+/* A client of the window manager's list, the child of the root that holds it, and its place in the list. */
 struct Placement {
 	xcb_window_t frame;
 	xcb_window_t client;
+	int listed;
 };
 
 struct WindowRequests {
@@ -81,13 +91,28 @@ static xcb_atom_t atoms[ATOM_COUNT];
 /* Xlib's, opened only to convert a COMPOUND_TEXT title, which only Xlib knows how to. */
 static Display *text_display;
 
-static xcb_window_t batch_frames[BATCH_SIZE];
-static xcb_window_t batch_clients[BATCH_SIZE];
-static WindowRequests batch_requests[BATCH_SIZE];
-static xcb_query_tree_reply_t *frame_trees[BATCH_SIZE];
-static xcb_query_tree_cookie_t frame_tree_cookies[BATCH_SIZE];
-static xcb_query_tree_cookie_t tree_cookies[SEARCH_DEPTH][SEARCH_BATCH];
-static xcb_get_property_cookie_t state_cookies[BATCH_SIZE];
+/* A top-level window of the batch being walked, with what is asked about it. */
+struct BatchWindow {
+	xcb_window_t frame;
+	/* XCB_WINDOW_NONE until found. */
+	xcb_window_t client;
+	xcb_query_tree_cookie_t tree_cookie;
+	xcb_query_tree_reply_t *tree;
+	xcb_get_property_cookie_t state_cookie;
+	WindowRequests requests;
+};
+
+/* A listed client being climbed from towards the root. */
+struct Climb {
+	xcb_window_t window;
+	xcb_query_tree_cookie_t tree_cookie;
+};
+
+static BatchWindow batch[BATCH_SIZE];
+static Climb climbs[BATCH_SIZE];
+/* The search's own requests: the trees of a piece of each level, and the states of one piece. */
+static xcb_query_tree_cookie_t search_tree_cookies[SEARCH_DEPTH][SEARCH_BATCH];
+static xcb_get_property_cookie_t search_state_cookies[SEARCH_BATCH];
 /* Whether a window manager holds the screen being walked, and the clients it lists, ordered by frame. */
 static BOOL screen_managed;
 static Placement placements[LISTED_CAPACITY];
@@ -120,7 +145,17 @@ static BOOL Connect(void)
 	xcb_intern_atom_cookie_t cookies[ATOM_COUNT];
 
 	PlugStandardDescriptors();
+	/* xcb writes a server's reason for refusing a client to standard error: the tools say one line of their own. */
+	int error_output = dup(STDERR_FILENO), quiet = open("/dev/null", O_WRONLY);
+	if (error_output >= 0 && quiet >= 0)
+		dup2(quiet, STDERR_FILENO);
 	connection = xcb_connect(NULL, NULL);
+	if (error_output >= 0) {
+		dup2(error_output, STDERR_FILENO);
+		close(error_output);
+	}
+	if (quiet >= 0)
+		close(quiet);
 	if (xcb_connection_has_error(connection))
 		Fail("Cannot open display.\n");
 	for (int i = 0; i < ATOM_COUNT; i++)
@@ -219,9 +254,9 @@ static xcb_window_t FirstWithState(const xcb_window_t *windows, int count)
 	for (int start = 0; start < count && found == XCB_WINDOW_NONE; start += SEARCH_BATCH) {
 		int piece = std::min<int>(count - start, SEARCH_BATCH);
 		for (int i = 0; i < piece; i++)
-			state_cookies[i] = RequestState(windows[start + i]);
+			search_state_cookies[i] = RequestState(windows[start + i]);
 		for (int i = 0; i < piece; i++) {
-			xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
+			xcb_get_property_reply_t *state = TakeProperty(search_state_cookies[i]);
 			if (found == XCB_WINDOW_NONE && HasProperty(state))
 				found = windows[start + i];
 			free(state);
@@ -245,9 +280,10 @@ static xcb_window_t SearchSubtree(xcb_query_tree_reply_t *tree, int depth)
 	     start += SEARCH_BATCH) {
 		int piece = std::min<int>(count - start, SEARCH_BATCH);
 		for (int i = 0; i < piece; i++)
-			tree_cookies[depth + 1][i] = xcb_query_tree(connection, children[start + i]);
+			search_tree_cookies[depth + 1][i] = xcb_query_tree(connection, children[start + i]);
 		for (int i = 0; i < piece; i++) {
-			xcb_query_tree_reply_t *subtree = xcb_query_tree_reply(connection, tree_cookies[depth + 1][i], NULL);
+			xcb_query_tree_reply_t *subtree =
+				xcb_query_tree_reply(connection, search_tree_cookies[depth + 1][i], NULL);
 			if (subtree == NULL)
 				CheckConnection();
 			else if (found == XCB_WINDOW_NONE)
@@ -258,11 +294,9 @@ static xcb_window_t SearchSubtree(xcb_query_tree_reply_t *tree, int depth)
 	return found;
 }
 
-static int CompareFrames(const void *a, const void *b)
+static bool ByFrame(const Placement &a, const Placement &b)
 {
-	xcb_window_t x = ((const Placement *)a)->frame, y = ((const Placement *)b)->frame;
-
-	return x < y ? -1 : x > y;
+	return a.frame != b.frame ? a.frame < b.frame : a.listed < b.listed;
 }
 
 /*
@@ -271,10 +305,8 @@ static int CompareFrames(const void *a, const void *b)
  * of clients at once. A client not reached within the search's depth is
  * left to the search.
  */
-static void PlaceListedClients(xcb_window_t root)
+static void PlaceListedClients(xcb_window_t root, xcb_get_property_reply_t *list)
 {
-	xcb_get_property_reply_t *list = TakeProperty(
-		xcb_get_property(connection, 0, root, atoms[ATOM_CLIENT_LIST], XCB_ATOM_WINDOW, 0, LISTED_CAPACITY));
 	int listed = list != NULL && list->format == 32 ? xcb_get_property_value_length(list) / 4 : 0;
 	const xcb_window_t *clients = list != NULL ? (const xcb_window_t *)xcb_get_property_value(list) : NULL;
 
@@ -282,49 +314,94 @@ static void PlaceListedClients(xcb_window_t root)
 	for (int start = 0; start < listed; start += BATCH_SIZE) {
 		int piece = std::min<int>(listed - start, BATCH_SIZE);
 		for (int i = 0; i < piece; i++)
-			batch_frames[i] = clients[start + i];
+			climbs[i].window = clients[start + i];
 		for (int depth = 0, climbing = piece; depth < SEARCH_DEPTH && climbing > 0; depth++) {
 			for (int i = 0; i < piece; i++) {
-				if (batch_frames[i] != XCB_WINDOW_NONE)
-					frame_tree_cookies[i] = xcb_query_tree(connection, batch_frames[i]);
+				if (climbs[i].window != XCB_WINDOW_NONE)
+					climbs[i].tree_cookie = xcb_query_tree(connection, climbs[i].window);
 			}
 			climbing = 0;
 			for (int i = 0; i < piece; i++) {
-				if (batch_frames[i] == XCB_WINDOW_NONE)
+				if (climbs[i].window == XCB_WINDOW_NONE)
 					continue;
-				xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, frame_tree_cookies[i], NULL);
+				xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, climbs[i].tree_cookie, NULL);
 				if (tree == NULL) {
 					CheckConnection();
-					batch_frames[i] = XCB_WINDOW_NONE;
+					climbs[i].window = XCB_WINDOW_NONE;
 				} else if (tree->parent == root) {
-					placements[placement_count++] = {batch_frames[i], clients[start + i]};
-					batch_frames[i] = XCB_WINDOW_NONE;
+					placements[placement_count++] = {climbs[i].window, clients[start + i], start + i};
+					climbs[i].window = XCB_WINDOW_NONE;
 				} else {
-					batch_frames[i] = tree->parent;
+					climbs[i].window = tree->parent;
 					climbing++;
 				}
 				free(tree);
 			}
 		}
 	}
-	free(list);
-	qsort(placements, (size_t)placement_count, sizeof placements[0], CompareFrames);
+	std::sort(placements, placements + placement_count, ByFrame);
 }
 
-static xcb_window_t ListedClientOf(xcb_window_t frame)
+/* The window a _NET_SUPPORTING_WM_CHECK property names, or XCB_WINDOW_NONE. */
+static xcb_window_t CheckWindowOf(xcb_get_property_reply_t *reply)
 {
-	Placement key = {frame, XCB_WINDOW_NONE};
-	const Placement *found =
-		(const Placement *)bsearch(&key, placements, (size_t)placement_count, sizeof key, CompareFrames);
-
-	return found != NULL ? found->client : (xcb_window_t)XCB_WINDOW_NONE;
+	if (reply == NULL || reply->format != 32 || xcb_get_property_value_length(reply) < 4)
+		return XCB_WINDOW_NONE;
+	return *(const xcb_window_t *)xcb_get_property_value(reply);
 }
 
 /*
- * Finds the batch's clients, and asks their texts. A frame the window
- * manager's list places is settled at once; any other child of the root is
- * asked for its tree, and for its texts in case it is its own client, which
- * it is when it has no children or has WM_STATE. Only the rest are searched.
+ * Whether the window manager that wrote the client list runs: the root names
+ * its check window, and that window exists and names itself.
+ */
+static BOOL WindowManagerRuns(xcb_get_property_cookie_t root_check)
+{
+	xcb_get_property_reply_t *reply = TakeProperty(root_check);
+	xcb_window_t check = CheckWindowOf(reply);
+
+	free(reply);
+	if (check == XCB_WINDOW_NONE)
+		return FALSE;
+	reply = TakeProperty(xcb_get_property(connection, 0, check, atoms[ATOM_WM_CHECK], XCB_ATOM_WINDOW, 0, 1));
+	BOOL runs = CheckWindowOf(reply) == check;
+	free(reply);
+	return runs;
+}
+
+/*
+ * Fills the batch with the next top-level windows, topmost first: each child
+ * of the root the list does not place, and each client the list places in
+ * it. next is the child to go on from, and tab the next of its clients.
+ */
+static int FillBatch(const xcb_window_t *children, int *next, int *tab, int size)
+{
+	int count = 0;
+
+	while (count < size && *next >= 0) {
+		Placement key = {children[*next], XCB_WINDOW_NONE, 0};
+		const Placement *first = std::lower_bound(placements, placements + placement_count, key, ByFrame);
+		int tabs = 0;
+		while (first + tabs < placements + placement_count && first[tabs].frame == key.frame)
+			tabs++;
+		BatchWindow *window = &batch[count++];
+		window->frame = key.frame;
+		if (tabs == 0)
+			window->client = screen_managed ? (xcb_window_t)XCB_WINDOW_NONE : key.frame;
+		else
+			window->client = first[*tab].client;
+		if (tabs == 0 || ++*tab == tabs) {
+			*tab = 0;
+			--*next;
+		}
+	}
+	return count;
+}
+
+/*
+ * Asks the batch's texts, and finds the clients yet unknown: a child of the
+ * root the list does not place is asked for its tree, and for its texts in
+ * case it is its own client, which it is when it has no children or has
+ * WM_STATE. Only the rest are searched.
  */
 static void FindClients(int count)
 {
@@ -334,39 +411,40 @@ static void FindClients(int count)
 	 * callbacks read them.
 	 */
 	for (int i = 0; i < count; i++) {
-		batch_clients[i] = screen_managed ? ListedClientOf(batch_frames[i]) : batch_frames[i];
-		frame_trees[i] = NULL;
-		if (batch_clients[i] == XCB_WINDOW_NONE)
-			frame_tree_cookies[i] = xcb_query_tree(connection, batch_frames[i]);
+		batch[i].tree = NULL;
+		if (batch[i].client == XCB_WINDOW_NONE)
+			batch[i].tree_cookie = xcb_query_tree(connection, batch[i].frame);
 	}
 	for (int i = 0; i < count; i++)
-		RequestWindow(batch_clients[i] != XCB_WINDOW_NONE ? batch_clients[i] : batch_frames[i], &batch_requests[i]);
+		RequestWindow(batch[i].client != XCB_WINDOW_NONE ? batch[i].client : batch[i].frame, &batch[i].requests);
 	for (int i = 0; i < count; i++) {
-		if (batch_clients[i] != XCB_WINDOW_NONE)
+		BatchWindow *window = &batch[i];
+		if (window->client != XCB_WINDOW_NONE)
 			continue;
-		frame_trees[i] = xcb_query_tree_reply(connection, frame_tree_cookies[i], NULL);
-		if (frame_trees[i] == NULL)
+		window->tree = xcb_query_tree_reply(connection, window->tree_cookie, NULL);
+		if (window->tree == NULL)
 			CheckConnection();
-		if (frame_trees[i] != NULL && xcb_query_tree_children_length(frame_trees[i]) > 0)
-			state_cookies[i] = RequestState(batch_frames[i]);
+		if (window->tree != NULL && xcb_query_tree_children_length(window->tree) > 0)
+			window->state_cookie = RequestState(window->frame);
 		else
-			batch_clients[i] = batch_frames[i];
+			window->client = window->frame;
 	}
 	for (int i = 0; i < count; i++) {
-		if (batch_clients[i] != XCB_WINDOW_NONE)
+		BatchWindow *window = &batch[i];
+		if (window->client != XCB_WINDOW_NONE)
 			continue;
-		xcb_get_property_reply_t *state = TakeProperty(state_cookies[i]);
-		batch_clients[i] = HasProperty(state) ? batch_frames[i] : SearchSubtree(frame_trees[i], 0);
+		xcb_get_property_reply_t *state = TakeProperty(window->state_cookie);
+		window->client = HasProperty(state) ? window->frame : SearchSubtree(window->tree, 0);
 		free(state);
-		if (batch_clients[i] == XCB_WINDOW_NONE)
-			batch_clients[i] = batch_frames[i];
-		if (batch_clients[i] != batch_frames[i]) {
-			DropReplies(&batch_requests[i]);
-			RequestWindow(batch_clients[i], &batch_requests[i]);
+		if (window->client == XCB_WINDOW_NONE)
+			window->client = window->frame;
+		if (window->client != window->frame) {
+			DropReplies(&window->requests);
+			RequestWindow(window->client, &window->requests);
 		}
 	}
 	for (int i = 0; i < count; i++)
-		free(frame_trees[i]);
+		free(batch[i].tree);
 }
 
 /* Returns FALSE when the callback asked to stop. */
@@ -377,12 +455,12 @@ static BOOL WalkBatch(int count, WNDENUMPROC callback, LPARAM context)
 	FindClients(count);
 	for (int i = 0; i < count; i++) {
 		if (keep_going) {
-			current_window = MakeHandle(batch_frames[i], batch_clients[i]);
-			current_requests = &batch_requests[i];
+			current_window = MakeHandle(batch[i].frame, batch[i].client);
+			current_requests = &batch[i].requests;
 			keep_going = callback(current_window, context);
 			current_requests = NULL;
 		}
-		DropReplies(&batch_requests[i]);
+		DropReplies(&batch[i].requests);
 	}
 	/* Errors of requests nobody waits for (a window gone mid-walk) queue up as events. */
 	for (xcb_generic_event_t *event; (event = xcb_poll_for_event(connection)) != NULL;)
@@ -396,29 +474,32 @@ static BOOL EnumX11Windows(WNDENUMPROC callback, LPARAM context)
 
 	xcb_screen_iterator_t screen = xcb_setup_roots_iterator(xcb_get_setup(connection));
 	for (; screen.rem > 0 && keep_going; xcb_screen_next(&screen)) {
-		xcb_query_tree_cookie_t tree_cookie = xcb_query_tree(connection, screen.data->root);
-		xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(connection,
-			xcb_get_window_attributes(connection, screen.data->root), NULL);
+		xcb_window_t root = screen.data->root;
+		xcb_query_tree_cookie_t tree_cookie = xcb_query_tree(connection, root);
+		xcb_get_window_attributes_cookie_t attributes_cookie = xcb_get_window_attributes(connection, root);
+		xcb_get_property_cookie_t check_cookie =
+			xcb_get_property(connection, 0, root, atoms[ATOM_WM_CHECK], XCB_ATOM_WINDOW, 0, 1);
+		xcb_get_property_cookie_t list_cookie =
+			xcb_get_property(connection, 0, root, atoms[ATOM_CLIENT_LIST], XCB_ATOM_WINDOW, 0, LISTED_CAPACITY);
 		xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, tree_cookie, NULL);
+		xcb_get_window_attributes_reply_t *attributes =
+			xcb_get_window_attributes_reply(connection, attributes_cookie, NULL);
 		/* Without a window manager no window is framed: each child of the root is its own client. */
 		screen_managed = attributes != NULL &&
 			(attributes->all_event_masks & XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT) != 0;
 		free(attributes);
+		xcb_get_property_reply_t *list = TakeProperty(list_cookie);
+		PlaceListedClients(root, WindowManagerRuns(check_cookie) && screen_managed ? list : NULL);
+		free(list);
 		if (tree == NULL) {
 			CheckConnection();
 			continue;
 		}
-		xcb_window_t *children = xcb_query_tree_children(tree);
-		if (screen_managed)
-			PlaceListedClients(screen.data->root);
 		/* The server lists children bottom first; the walk goes topmost first. */
-		for (int next = xcb_query_tree_children_length(tree) - 1, size = FIRST_BATCH_SIZE; next >= 0 && keep_going;
-		     size = BATCH_SIZE) {
-			int count = 0;
-			for (; count < size && next >= 0; next--)
-				batch_frames[count++] = children[next];
-			keep_going = WalkBatch(count, callback, context);
-		}
+		xcb_window_t *children = xcb_query_tree_children(tree);
+		for (int next = xcb_query_tree_children_length(tree) - 1, tab = 0, size = FIRST_BATCH_SIZE;
+		     next >= 0 && keep_going; size = BATCH_SIZE)
+			keep_going = WalkBatch(FillBatch(children, &next, &tab, size), callback, context);
 		free(tree);
 	}
 	/* One round trip, so every change made during the walk has reached the server. */

@@ -88,8 +88,14 @@ gnome() {
 # A compositor started below runs this, to tell its displays.
 printf '#!/bin/sh\necho "$DISPLAY $WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/session"\n' >"$state/announce"
 chmod 755 "$state" "$state/announce" && mkdir -m 700 "$state/run"
-start "[ -s $state/display ]" Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x1024x24 3>"$state/display"
-export DISPLAY=":$(cat "$state/display")"
+# The display wants a cookie, as a desktop's does; the server takes it whatever display the entry names.
+cookie=$(mcookie)
+: >"$state/xauth"
+xauth -q -f "$state/xauth" add :0 . "$cookie"
+start "[ -s $state/display ]" Xvfb -displayfd 3 -auth "$state/xauth" -noreset -nolisten tcp -screen 0 1280x1024x24 \
+	3>"$state/display"
+export DISPLAY=":$(cat "$state/display")" XAUTHORITY="$state/xauth"
+xauth -q add "$DISPLAY" . "$cookie"
 for part; do
 	shift
 	case $part in

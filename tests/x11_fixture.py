@@ -1,14 +1,18 @@
 # The table's windows on an X display, each an X client's window of this
 # fixture's own, so that it can show what no program shows at will: no
-# class, no title, never mapped, deep in a frame of its own, titles in each X
-# text encoding. The opacity must land on client and frame alike.
+# class, no title, never mapped, in frames of its own, titles in each X
+# text encoding. Without a window manager the fixture holds the screen as
+# one, with a client list that places two clients in one frame (tabs). The
+# opacity must land on client and frame alike.
 from Xlib import X, Xatom, display
 
 conn = display.Display()
 root = conn.screen().root
-OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE = (conn.intern_atom(name) for name in (
-    '_NET_WM_WINDOW_OPACITY', '_NET_WM_NAME', 'UTF8_STRING', 'COMPOUND_TEXT', 'WM_STATE'))
-windows, managed, settled = [], None, {}   # [name, client, flags]; a client's frame once it stays
+OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE, CHECK, CLIENT_LIST = (conn.intern_atom(name) for name in (
+    '_NET_WM_WINDOW_OPACITY', '_NET_WM_NAME', 'UTF8_STRING', 'COMPOUND_TEXT', 'WM_STATE', '_NET_SUPPORTING_WM_CHECK',
+    '_NET_CLIENT_LIST'))
+managed = root.get_full_property(CHECK, X.AnyPropertyType)   # by a real window manager
+windows, settled, frames, wm = [], {}, {}, {}   # [name, client, flags]; a client's frame once it stays
 
 
 def frame_of(window):
@@ -16,21 +20,35 @@ def frame_of(window):
     return window if parent == root or parent.id == X.NONE else frame_of(parent)
 
 
+def skips(flags):
+    """A real window manager lists its own clients alone."""
+    return managed and flags.get('frame') == 'tabs'
+
+
+def new_frame(kind):
+    # Override-redirect, so that no window manager frames the frame; the clients come after a full batch of
+    # siblings, or after a title bar.
+    frame = root.create_window(0, 0, 220, 150, 0, X.CopyFromParent, override_redirect=1)
+    for _ in range({'deep': 256, 'wide': 256, 'title': 1}.get(kind, 0)):
+        frame.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+    frame.map()
+    return frame
+
+
 def create(row):
     flags, title, parent = row['flags'], row['title'], root
     if 'frame' in flags:
-        # Override-redirect, so that no window manager frames the frame.
-        deep = flags['frame'] == 'deep'
-        frame = parent = root.create_window(0, 0, 220, 150, 0, X.CopyFromParent, override_redirect=1)
-        for _ in range(255 if deep else 256):
-            frame.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
-        for _ in range(7 if deep else 0):
+        kind = flags['frame']
+        parent = frames[kind] if kind == 'tabs' and kind in frames else new_frame(kind)
+        frames[kind] = parent
+        for _ in range(7 if kind == 'deep' else 0):
             parent = parent.create_window(0, 0, 220, 150, 0, X.CopyFromParent)
-        frame.map()
     window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent,
                                   background_pixel=0x0000ff if 'blue' in flags else conn.screen().white_pixel)
     # A window manager's mark of a client, which a frame's children lack.
     window.change_property(WM_STATE, WM_STATE, 32, [1, 0])
+    if 'inner' in flags:
+        wm.setdefault('inner', []).append(window.create_window(0, 0, 1, 1, 0, X.CopyFromParent).id)
     if row['class']:
         window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, row['class'].replace(b'.', b'\0', 1) + b'\0')
     mode = flags.get('title')
@@ -49,14 +67,34 @@ def create(row):
     return window
 
 
+def hold_screen(check, clients):
+    """Names the running window manager's check window on the root, and its clients."""
+    for name, value in ((CHECK, [check]), (CLIENT_LIST, clients)):
+        root.change_property(name, Xatom.WINDOW, 32, value)
+
+
 def start(rows):
-    global managed
-    managed = root.get_full_property(conn.intern_atom('_NET_SUPPORTING_WM_CHECK'), X.AnyPropertyType)
     if not managed:
         # Frames are a window manager's: hold the screen as one does, or the walk rightly looks below no window.
         root.change_attributes(event_mask=X.SubstructureRedirectMask)
+        check = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent, override_redirect=1)
+        check.change_property(CHECK, Xatom.WINDOW, 32, [check.id])
     windows.extend([row['name'], create(row), row['flags']] for row in rows)
+    if not managed:
+        wm['list'] = check.id, [client.id for _, client, flags in windows if flags.get('frame') == 'tabs']
+        hold_screen(*wm['list'])
     conn.sync()
+
+
+def disturb(tags):
+    """As a crashed window manager leaves the screen: no check window, and a client list that names a window
+    inside a client, whose id the server has since given to another program. Returns its undoing."""
+    if 'stale' not in tags or managed:
+        return list
+    root.delete_property(CHECK)
+    root.change_property(CLIENT_LIST, Xatom.WINDOW, 32, wm['inner'])
+    conn.sync()
+    return lambda: (hold_screen(*wm['list']), conn.sync())
 
 
 def reset():
@@ -80,7 +118,8 @@ def state():
     for name, client, frame, flags in framed:
         if frame.id in order and (frame != client or not managed or 'hidden' in flags):
             settled[client.id] = frame
-            shown = alpha(client), alpha(frame)
+            # Tabs share their frame: each shows its own alpha on its client.
+            shown = alpha(client), alpha(client if flags.get('frame') == 'tabs' else frame)
             shown = shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown
             found.append((order.index(frame.id), name, shown))
     return [(name, alpha) for _, name, alpha in sorted(found)]

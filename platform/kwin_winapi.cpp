@@ -2,8 +2,8 @@
  * The window-manager interface through KWin's scripting, over D-Bus, for a
  * Plasma Wayland session.
  *
- * KWin runs scripts of the tool's own: the first lists the windows, in
- * KWin's order, and hands each one's id, class name and title back to the
+ * KWin runs scripts of the tool's own: the first lists the windows, topmost
+ * first where KWin tells its stacking, and hands each one's id, class name and title back to the
  * tool's connection by callDBus; after the walk a second carries the ids of
  * the windows to change and their alphas, and nothing else: no text of a
  * window or of the command line is ever part of a script. The windows are
@@ -38,10 +38,15 @@ enum {
 	LOAD_ATTEMPTS = 5,
 };
 
-/* KWin 6 has no windowId, and tells an X11 window only by its C++ class. */
+/*
+ * KWin 6 stacks its windows bottom first; KWin 5's scripts know no stacking
+ * and list them oldest first. KWin 6 has no windowId, and tells an X11 window
+ * only by its C++ class.
+ */
 static const char LIST_SCRIPT[] =
 	"try {\n"
-	"\tvar windows = (workspace.windowList || workspace.clientList).call(workspace), texts = [];\n"
+	"\tvar windows = workspace.stackingOrder ? Array.prototype.slice.call(workspace.stackingOrder).reverse()\n"
+	"\t\t: workspace.clientList(), texts = [];\n"
 	"\tfor (var i = 0; i < windows.length; i++) {\n"
 	"\t\tvar w = windows[i];\n"
 	"\t\tif (!w.managed || w.deleted || w.popupWindow || w.desktopWindow || w.dock)\n"

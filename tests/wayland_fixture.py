@@ -18,8 +18,10 @@ SWAY = 'SWAYSOCK' in os.environ
 TOLERANCE, UNLAYERED = 2 if SWAY else 1, '255'
 # Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
 DISPLAY_VARIABLES = ['SWAYSOCK'] if SWAY else ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
-# Sets the opacities given by caption, then lists each window's caption and opacity.
-SCRIPT = ('var alphas = %s, out = [], ws = (workspace.windowList || workspace.clientList).call(workspace);\n'
+# Sets the opacities given by caption, then lists each window's caption and opacity, topmost first where KWin
+# tells its stacking (6).
+SCRIPT = ('var alphas = %s, out = [], ws = workspace.stackingOrder ? Array.from(workspace.stackingOrder).reverse() '
+          ': workspace.clientList();\n'
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
           '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
 # In the Debian 13 root, through IN_ROOT, the windows are Qt 6's.

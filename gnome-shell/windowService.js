@@ -1,4 +1,5 @@
 import Clutter from 'gi://Clutter';
+import GLib from 'gi://GLib';
 import GObject from 'gi://GObject';
 import Gio from 'gi://Gio';
 import Meta from 'gi://Meta';
@@ -15,6 +16,8 @@ const WindowsIface = `<node>
     </method>
   </interface>
 </node>`;
+// The tools send at most this many alphas a call; a larger call is refused before it is read.
+const MAX_ALPHAS = 4096;
 
 // Newer Clutter announces a new child by child-added, older by its container interface's actor-added.
 const CHILD_ADDED = GObject.signal_lookup('child-added', Clutter.Actor) ? 'child-added' : 'actor-added';
@@ -44,35 +47,63 @@ function isSurfaceActor(actor) {
  * still culls what lies under an opaque surface, and the background never
  * shows through. A window's alpha is kept for as long as its actor lives, for
  * a surface that comes later, as Xwayland's do.
+ *
+ * Any program of the session may call: a call is looked at before its
+ * arguments are unpacked, so that none can hold the shell for long.
  */
 export class WindowService {
     constructor() {
         this._alphas = new Map();
-        this._dbusImpl = Gio.DBusExportedObject.wrapJSObject(WindowsIface, this);
-        this._dbusImpl.export(Gio.DBus.session, OBJECT_PATH);
+        this._registrationId = Gio.DBus.session.register_object(OBJECT_PATH,
+            Gio.DBusInterfaceInfo.new_for_xml(WindowsIface),
+            (connection, sender, path, iface, method, parameters, invocation) =>
+                this._handleMethodCall(method, parameters, invocation),
+            null, null);
         this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
             Gio.BusNameOwnerFlags.NONE, null, null);
     }
 
     destroy() {
         Gio.bus_unown_name(this._nameId);
-        this._dbusImpl.unexport();
+        Gio.DBus.session.unregister_object(this._registrationId);
         for (const windowActor of [...this._alphas.keys()])
             this._forget(windowActor);
     }
 
-    ListWindows() {
+    _handleMethodCall(method, parameters, invocation) {
+        if (method === 'ListWindows') {
+            invocation.return_value(new GLib.Variant('(a(tss))', [this._listWindows()]));
+            return;
+        }
+        const alphas = parameters.get_child_value(0);
+        if (alphas.n_children() > MAX_ALPHAS) {
+            invocation.return_dbus_error('org.freedesktop.DBus.Error.LimitsExceeded',
+                `At most ${MAX_ALPHAS} alphas a call`);
+            return;
+        }
+        this._setAlphas(alphas);
+        invocation.return_value(null);
+    }
+
+    _listWindows() {
         const windows = global.display.list_all_windows().filter(window =>
             !window.is_override_redirect() && !UNLISTED_TYPES.includes(window.get_window_type()));
         return global.display.sort_windows_by_stacking(windows).reverse().map(window =>
             [window.get_id(), className(window), window.get_title() ?? '']);
     }
 
-    SetAlphas(alphas) {
-        const actors = new Map(global.get_window_actors().map(actor => [actor.meta_window.get_id(), actor]));
-        for (const [id, alpha] of alphas) {
-            const actor = actors.get(id);
-            if (actor)
+    // Each window takes the last alpha named for it, once. An id that no JavaScript number holds names no window.
+    _setAlphas(alphas) {
+        const wanted = new Map();
+        for (let i = 0; i < alphas.n_children(); i++) {
+            const [id, alpha] = [0, 1].map(field => alphas.get_child_value(i).get_child_value(field));
+            const number = Number(id.print(false));
+            if (Number.isSafeInteger(number))
+                wanted.set(number, alpha.get_byte());
+        }
+        for (const actor of global.get_window_actors()) {
+            const alpha = wanted.get(actor.meta_window.get_id());
+            if (alpha !== undefined)
                 this._setAlpha(actor, alpha);
         }
     }

@@ -17,7 +17,7 @@ static BOOL FindOwner(DBusConnection *bus, const char *name, char *owner, size_t
 	const char *found = NULL;
 
 	if (call != NULL && dbus_message_append_args(call, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID))
-		reply = dbus_connection_send_with_reply_and_block(bus, call, BUS_REPLY_TIMEOUT_MS, NULL);
+		reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, NULL);
 	if (reply != NULL && dbus_message_get_args(reply, NULL, DBUS_TYPE_STRING, &found, DBUS_TYPE_INVALID))
 		snprintf(owner, capacity, "%s", found);
 	if (reply != NULL)

@@ -47,7 +47,7 @@ static DBusMessage *NewCall(const char *method)
 /* Returns the extension's reply; a call it does not answer in time ends the process. */
 static DBusMessage *CallShell(DBusMessage *call)
 {
-	DBusMessage *reply = dbus_connection_send_with_reply_and_block(bus, call, BUS_REPLY_TIMEOUT_MS, NULL);
+	DBusMessage *reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, NULL);
 
 	dbus_message_unref(call);
 	if (reply == NULL)

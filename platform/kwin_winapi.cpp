@@ -104,7 +104,7 @@ static DBusMessage *CallKWin(DBusError *error, const char *path, const char *int
 
 	va_start(arguments, first_type);
 	if (call != NULL && dbus_message_append_args_valist(call, first_type, arguments))
-		reply = dbus_connection_send_with_reply_and_block(bus, call, BUS_REPLY_TIMEOUT_MS, error);
+		reply = dbus_connection_send_with_reply_and_block(bus, call, REPLY_TIMEOUT_MS, error);
 	va_end(arguments);
 	if (call != NULL)
 		dbus_message_unref(call);

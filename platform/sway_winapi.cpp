@@ -34,8 +34,6 @@ enum {
 	 * default of 32 fails at 14 windows in alternating splits.
 	 */
 	TREE_DEPTH = 1024,
-	/* As long as swaymsg waits for sway. */
-	REPLY_TIMEOUT_S = 3,
 };
 
 static int ipc = -1;
@@ -95,7 +93,7 @@ static BOOL Connect(void)
 	if (connect(ipc, (sockaddr *)&address, sizeof address) != 0)
 		Fail("Cannot open display.\n");
 	/* A stopped or hung sway still accepts: a reply that does not come is a lost connection. */
-	timeval timeout = {REPLY_TIMEOUT_S, 0};
+	timeval timeout = {REPLY_TIMEOUT_MS / 1000, 0};
 	setsockopt(ipc, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
 	setsockopt(ipc, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
 	return TRUE;

@@ -1,7 +1,8 @@
 # The table's windows under GNOME Shell: undecorated white GTK 3 windows of
-# this fixture's own and xlogo through Xwayland, opened one at a time, so that
-# each is found on the screen where it newly shows white: the shell places it
-# beside the others, above them. Their alphas are read back from the shell's
+# this fixture's own, xlogo through Xwayland, and X11 windows the shell must
+# not list (override-redirect, a dock), opened one at a time, so that each is
+# found on the screen where it newly shows white: the shell places it beside
+# the others, above them. Their alphas are read back from the shell's
 # screenshots.
 import os
 import subprocess
@@ -11,6 +12,7 @@ import gi
 gi.require_version('GdkPixbuf', '2.0')
 from gi.repository import GdkPixbuf, Gio, GLib
 from wayland_fixture import IN_ROOT, clients, stop  # noqa: F401
+from Xlib import X, Xatom, display
 
 TOLERANCE, UNLAYERED = 1, '255'
 DISPLAY_VARIABLES = ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
@@ -20,7 +22,7 @@ GTK_WINDOW = ('import sys, gi; gi.require_version("Gtk", "3.0"); from gi.reposit
               'Gtk.StyleContext.add_provider_for_screen(window.get_screen(), css, 800); window.show(); Gtk.main()')
 SHOT = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'shot.png')
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-windows = []   # [row, a point where it shows], topmost first
+windows, x11_clients = [], []   # [row, a point where it shows], topmost first; the fixture's own X11 connections
 
 
 def call(name, method, signature='()', *args):
@@ -53,6 +55,31 @@ def switch(method, on):
         time.sleep(0.05)
 
 
+# A program of the session that owns the extension's name and answers the list in a shape of its own.
+IMPOSTOR = ('import gi; from gi.repository import Gio, GLib; bus = Gio.bus_get_sync(Gio.BusType.SESSION); '
+            'info = Gio.DBusNodeInfo.new_for_xml(\'<node><interface name="org.vitrel.Shell"><method name="ListWindows">'
+            '<arg type="a(sss)" direction="out"/></method></interface></node>\').interfaces[0]; '
+            'bus.register_object("/org/vitrel/Shell", info, lambda *call: call[-1].return_value(GLib.Variant('
+            '"(a(sss))", ([("1", "vt.VtImpostor", "Kiwi impostor")],))), None, None); '
+            'Gio.bus_own_name_on_connection(bus, "org.vitrel.Shell", 0, None, None); GLib.MainLoop().run()')
+
+
+def x11_window(row):
+    """Opens an X11 window of a kind the shell lists no window of, at the screen's bottom, beyond the others."""
+    x11 = display.Display()
+    override, screen = 'override' in row['flags'], x11.screen()
+    window = screen.root.create_window(1100, 560 + 120 * override, 150, 90, 0, X.CopyFromParent,
+                                       background_pixel=screen.white_pixel, override_redirect=override)
+    window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, row['class'].replace(b'.', b'\0', 1) + b'\0')
+    window.change_property(Xatom.WM_NAME, Xatom.STRING, 8, row['title'])
+    if not override:
+        window.change_property(x11.intern_atom('_NET_WM_WINDOW_TYPE'), Xatom.ATOM, 32,
+                               [x11.intern_atom('_NET_WM_WINDOW_TYPE_DOCK')])
+    window.map()
+    x11.sync()
+    x11_clients.append(x11)
+
+
 # Runs xprop on the table's Xwayland window.
 def xprop(*args):
     title = next(row['title'].decode() for row, _ in windows if 'client' in row['flags'])
@@ -66,14 +93,40 @@ def reframe():
         time.sleep(1)
 
 
-# Turns the extension off around the run, or reframes after it; returns its undoing. Mutter draws the first
-# frame after an X11 window's own opacity changed as if the window were opaque: a screenshot passes it.
+# Sends the extension 1,000 alphas for ids no JavaScript number holds, and 200,000 for a window, which it
+# must refuse before they hold up the shell.
+def flood():
+    top = call('org.vitrel.Shell', 'ListWindows')[0][0][0]
+    call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', [(2 ** 60 + i, 1) for i in range(1000)])
+    bus.call('org.vitrel.Shell', '/org/vitrel/Shell', 'org.vitrel.Shell', 'SetAlphas',
+             GLib.Variant('(a(ty))', ([(top, 1)] * 200000,)), None, 0, -1, None, None)
+    time.sleep(0.3)
+    return list
+
+
+# Turns the extension off around the run, with another program in its place when impostor is asked, reframes
+# after it, or floods the extension before it; returns its undoing. Mutter draws the first frame after an X11
+# window's own opacity changed as if the window were opaque: a screenshot passes it.
 def disturb(tags):
     if 'reframe' in tags:
         return reframe
-    if 'off' in tags:
+    if 'flood' in tags:
+        return flood()
+    off = tags.keys() & {'off', 'impostor'}
+    if off:
         switch('DisableExtension', False)
-    return lambda: 'off' in tags and (switch('EnableExtension', True), seen())
+    impostor = subprocess.Popen(['/usr/bin/python3', '-c', IMPOSTOR]) if 'impostor' in tags else None
+    for _ in range(100 * bool(impostor)):
+        if call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0]:
+            break
+        time.sleep(0.05)
+    return lambda: off and ((impostor.kill(), impostor.wait()) if impostor else None,
+                            switch('EnableExtension', True), seen())
+
+
+def leftovers():
+    """What the shell logged of ids that it could not hold."""
+    return [line for line in open(os.environ['KWIN_LOG'], errors='replace') if 'JS Number' in line]
 
 
 def start(rows):
@@ -83,7 +136,10 @@ def start(rows):
         cls, title, before = row['class'].decode(), row['title'].decode(), white()
         command = (['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags']
                    else ['/usr/bin/python3', '-c', GTK_WINDOW, cls, title])
-        clients.append(subprocess.Popen(IN_ROOT + command, stderr=subprocess.DEVNULL))
+        if row['flags'].keys() & {'override', 'dock'}:
+            x11_window(row)
+        else:
+            clients.append(subprocess.Popen(IN_ROOT + command, stderr=subprocess.DEVNULL))
         for _ in range(100):
             time.sleep(0.1)
             shown = sorted(white() - before)
@@ -97,7 +153,8 @@ def reset():
     # What the tools set through X11, with the extension off, on the Xwayland window's own property.
     xprop('-remove', '_NET_WM_WINDOW_OPACITY')
     ids = {title: id for id, _, title in call('org.vitrel.Shell', 'ListWindows')[0]}
-    alphas = [(ids[row['title'].decode()], 77 if 'layered' in row['flags'] else 255) for row, _ in windows]
+    alphas = [(ids[row['title'].decode()], 77 if 'layered' in row['flags'] else 255) for row, _ in windows
+              if row['title'].decode() in ids]
     call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', alphas)
     return state()
 

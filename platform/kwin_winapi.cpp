@@ -216,11 +216,18 @@ static DBusMessage *AwaitScript(void)
 	return NULL;
 }
 
-/* Writes the script into a private file of the runtime folder, or of /tmp where that cannot take it. */
+/* The folder the variable names, or /tmp when it names none. */
+static const char *FolderOf(const char *variable)
+{
+	const char *folder = getenv(variable);
+
+	return folder != NULL && folder[0] != '\0' ? folder : "/tmp";
+}
+
+/* Writes the script into a private file of the runtime folder, or of the temporary one where that cannot take it. */
 static BOOL WriteScript(const char *source)
 {
-	const char *runtime = getenv("XDG_RUNTIME_DIR");
-	const char *folders[] = {runtime != NULL && runtime[0] != '\0' ? runtime : "/tmp", "/tmp"};
+	const char *folders[] = {FolderOf("XDG_RUNTIME_DIR"), FolderOf("TMPDIR")};
 	size_t length = strlen(source);
 
 	for (const char *folder : folders) {

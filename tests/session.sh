@@ -120,7 +120,9 @@ for part; do
 		;;
 	kwin | kwin6 | gnome | gnome48)
 		bus session
-		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
+		mkdir "$state/tmp"
+		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log" \
+			TMPDIR="$state/tmp"
 		case $part in kwin6 | gnome48) root ;; esac
 		case $part in
 		gnome*) gnome ${IN_ROOT:-} ;;

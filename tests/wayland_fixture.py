@@ -30,6 +30,7 @@ QT_WINDOW = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; ap
              'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
              'window.setStyleSheet("background: white"); window.show(); app.exec()') % (6 if IN_ROOT else 5)
 by_title, clients, held_at_start = {}, [], None
+RUN = os.environ['XDG_RUNTIME_DIR']
 
 
 def swaymsg(*args):
@@ -48,7 +49,7 @@ def kwin(path, method, *args):
 
 
 def script(source):
-    path, log = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'fixture.js'), pathlib.Path(os.environ['KWIN_LOG'])
+    path, log = os.path.join(RUN, 'fixture.js'), pathlib.Path(os.environ['KWIN_LOG'])
     with open(path, 'w') as file:
         file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
     seen = log.stat().st_size
@@ -82,7 +83,7 @@ def scripts_held():
 def leftovers():
     """Script files KWin's runs left, and scripts more than KWin held at the start, once it has dropped those
     unloaded as the run ended, which it does at its next turn."""
-    files = glob.glob(os.path.join(os.environ['XDG_RUNTIME_DIR'], 'vitrel-*')) + glob.glob('/tmp/vitrel-*')
+    files = glob.glob(os.path.join(RUN, 'vitrel-*')) + glob.glob(os.path.join(os.environ['TMPDIR'], 'vitrel-*'))
     if SWAY:
         return files
     for _ in range(20):
@@ -94,15 +95,23 @@ def leftovers():
 
 
 def disturb(tags):
-    """Nests windows deep under sway, or has another client of KWin keep three scripts
-    but the middle one, so that the next script gets an id whose object the third holds; returns its undoing."""
+    """Nests windows deep under sway, or has another client of KWin keep five scripts but the second and third, so
+    that the next two scripts get ids whose objects the last two hold. These answer the next connections to the
+    bus, the tool's among them, as the tool's own script does, but without its value. Returns its undoing."""
     if 'deep' in tags:
         return nest()
-    names = ['vitrel-%d' % i for i in range(3 * ('collide' in tags))]
+    names, source = ['vitrel-%d' % i for i in range(5 * ('collide' in tags))], os.path.join(RUN, 'impostor.js')
+    if names:
+        listed = subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.freedesktop.DBus',
+                                 '/org/freedesktop/DBus', 'org.freedesktop.DBus.ListNames'],
+                                stdout=subprocess.PIPE, text=True).stdout
+        with open(source, 'w') as file:
+            file.write("for (var i = 1; i <= 40; i++)\n\tcallDBus(':1.' + (%d + i), '/', 'org.vitrel.Walk', 'Done', "
+                       "'not-the-token', []);\n" % max(map(int, re.findall(r'":1\.(\d+)"', listed))))
     for name in names:
-        kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, 'string:' + name)
-    unload(*names[1:2])
-    return lambda: unload(*names[::2])
+        kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + source, 'string:' + name)
+    unload(*names[1:3])
+    return lambda: unload(*names[:1] + names[3:])
 
 
 def nest():

@@ -61,14 +61,14 @@ root() {
 	export IN_ROOT="$state/in-root"
 }
 
-# Starts GNOME Shell, through the command given first if any, with this tree's extension on.
+# Starts GNOME Shell, through the command given first if any, and turns this tree's extension on as a user
+# does: installed for all users while the shell runs, then logged out and in again, then enabled.
 gnome() {
 	bus system
 	export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$state/system" GSETTINGS_BACKEND=keyfile \
-		XDG_CONFIG_HOME="$state/config" XDG_DATA_HOME="$state/data"
-	mkdir -p "$state/config/glib-2.0/settings" "$state/data/gnome-shell/extensions"
-	cp -r "$(dirname "$0")/../gnome-shell" "$state/data/gnome-shell/extensions/vitrel@example.org"
-	printf '%s\n' '[org/gnome/shell]' "enabled-extensions=['vitrel@example.org']" 'disable-user-extensions=false' \
+		XDG_CONFIG_HOME="$state/config" XDG_DATA_HOME="$state/data" XDG_DATA_DIRS="$state/share:/usr/local/share:/usr/share"
+	mkdir -p "$state/config/glib-2.0/settings" "$state/share/gnome-shell/extensions"
+	printf '%s\n' '[org/gnome/shell]' 'disable-user-extensions=false' \
 		"welcome-dialog-last-shown-version='999'" '[org/gnome/desktop/interface]' 'enable-animations=false' \
 		'[org/gnome/desktop/background]' "picture-options='none'" "primary-color='#0000ff'" \
 		'[org/gnome/desktop/notifications]' 'show-banners=false' '[org/gnome/mutter]' 'center-new-windows=false' \
@@ -76,11 +76,23 @@ gnome() {
 	owned='dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner'
 	shell='dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties'
 	overview="$shell.Get string:org.gnome.Shell string:OverviewActive | grep -q"
-	# Started once it has opened the overview, above every window, which it does last.
-	start "$owned string:org.vitrel.Shell | grep -q true && grep -q 'public X11 display' $state/log && $overview true" \
+	login "$@"
+	cp -r "$(dirname "$0")/../gnome-shell" "$state/share/gnome-shell/extensions/vitrel@example.org"
+	kill "$COMPOSITOR_PID" && wait "$COMPOSITOR_PID"
+	pids=${pids% "$COMPOSITOR_PID"}
+	login "$@"
+	"$@" gnome-extensions enable vitrel@example.org
+	timeout 10 sh -c "until $owned string:org.vitrel.Shell | grep -q true; do sleep 0.1; done"
+}
+
+# Starts the shell and, once it has opened the overview, above every window, which it does last, closes it.
+login() {
+	logged=$(wc -l <"$state/log")
+	start "tail -n +$((logged + 1)) $state/log | grep -q 'public X11 display' && $overview true" \
 		"$@" gnome-shell --headless --wayland --virtual-monitor 1280x800
-	export COMPOSITOR_PID=$! WAYLAND_DISPLAY=wayland-0 XAUTHORITY="$(ls "$state"/run/.mutter-Xwaylandauth.*)" \
-		DISPLAY="$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$state/log")"
+	export COMPOSITOR_PID=$! XAUTHORITY="$(ls -t "$state"/run/.mutter-Xwaylandauth.* | head -n 1)" \
+		DISPLAY="$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$state/log" | tail -n 1)" \
+		WAYLAND_DISPLAY="$(sed -n "s/.*Using Wayland display name '\(.*\)'.*/\1/p" "$state/log" | tail -n 1)"
 	$shell.Set string:org.gnome.Shell string:OverviewActive variant:boolean:false >/dev/null
 	timeout 10 sh -c "until $overview false; do sleep 0.1; done"
 }

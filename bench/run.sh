@@ -15,32 +15,32 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --parallel >/dev/null
 
 echo "X11, no window manager:"
-tests/session.sh -- build/release/bin/x11_bench build/release/bin 100 1000 10000
+tools/session.sh -- build/release/bin/x11_bench build/release/bin 100 1000 10000
 
 echo
 echo "X11, under openbox:"
-tests/session.sh openbox -- build/release/bin/x11_bench build/release/bin --managed 300
+tools/session.sh openbox -- build/release/bin/x11_bench build/release/bin --managed 300
 
 echo
 echo "sway, headless:"
-tests/session.sh sway -- bench/wayland_bench.py sway build/release/bin 50
+tools/session.sh sway -- bench/wayland_bench.py sway build/release/bin 50
 
 echo
 echo "KWin 5.27, virtual:"
-tests/session.sh kwin -- bench/wayland_bench.py kwin build/release/bin 20
+tools/session.sh kwin -- bench/wayland_bench.py kwin build/release/bin 20
 
 echo
 echo "KWin 6, virtual, from a Debian 13 root:"
-tests/session.sh kwin6 -- bench/wayland_bench.py kwin6 build/release/bin 20
+tools/session.sh kwin6 -- bench/wayland_bench.py kwin6 build/release/bin 20
 
 echo
 echo "GNOME Shell 43, headless:"
-tests/session.sh gnome -- bench/wayland_bench.py gnome build/release/bin 20
+tools/session.sh gnome -- bench/wayland_bench.py gnome build/release/bin 20
 
 echo
 echo "GNOME Shell 48, headless, from a Debian 13 root:"
-tests/session.sh gnome48 -- bench/wayland_bench.py gnome48 build/release/bin 20
+tools/session.sh gnome48 -- bench/wayland_bench.py gnome48 build/release/bin 20
 
 echo
 echo "Windows build under Wine:"
-tests/session.sh wine -- sh -c '"$WINE" build/windows/bin/win32_bench.exe 1000'
+tools/session.sh wine -- sh -c '"$WINE" build/windows/bin/win32_bench.exe 1000'

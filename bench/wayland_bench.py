@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # Times a walk over N windows under sway, KWin or GNOME, inside the session that
-# tests/session.sh made: winlist, and vitrel changing one window in ten, and
+# tools/session.sh made: winlist, and vitrel changing one window in ten, and
 # under sway what a script does with sway's own client, swaymsg -t get_tree
 # then one swaymsg change; under GNOME, the extension's list through gdbus.
 # Prints the median wall time of 21 runs and the peak memory of each command.

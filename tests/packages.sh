@@ -42,7 +42,7 @@ check "with its completions and man pages" "$(ls /usr/share/bash-completion/comp
 /usr/share/man/man1/vitrel.1.gz /usr/share/man/man1/winlist.1.gz /usr/share/zsh/vendor-completions/_vitrel "
 check "and the GNOME Shell extension, as in the tree" "$(diff -r "${0%/*}/../gnome-shell" \
 	/usr/share/gnome-shell/extensions/vitrel@example.org 2>&1)" ""
-table() { "${0%/*}/session.sh" -- "${0%/*}/run_cases.py" x11 "$1" 2>&1 | grep -v ' passed, 0 failed$'; }
+table() { "${0%/*}/../tools/session.sh" -- "${0%/*}/run_cases.py" x11 "$1" 2>&1 | grep -v ' passed, 0 failed$'; }
 check "the table's cases pass on /usr/bin" "$(table /usr/bin)" ""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q vitrel >/dev/null 2>&1
 check "the .deb is removed again" "$(test -e /usr/bin/vitrel || echo gone)" gone

@@ -11,7 +11,7 @@ cmake --preset release >/dev/null
 cmake --build --preset release --parallel >/dev/null
 
 echo "== Windows, under Wine"
-WINEPREFIX=$PWD/build/demo-prefix tests/session.sh wine -- bash -c '
+WINEPREFIX=$PWD/build/demo-prefix tools/session.sh wine -- bash -c '
 	bin=build/windows/bin
 	# The test fixture starts notepad and reports its layered state.
 	coproc fixture { "$WINE" $bin/win32_fixture.exe "Untitled - Notepad" client Notepad "" 2>/dev/null; }
@@ -38,7 +38,7 @@ WINEPREFIX=$PWD/build/demo-prefix tests/session.sh wine -- bash -c '
 
 echo
 echo "== X11"
-tests/session.sh -- sh -c '
+tools/session.sh -- sh -c '
 	bin=build/release/bin
 	xlogo -name demo -title "Demo Logo" >/dev/null 2>&1 &
 	for _ in $(seq 50); do

@@ -16,7 +16,7 @@ cmake --build --preset release --parallel >/dev/null
 
 work=build/screenshot
 mkdir -p "$work" docs
-tests/session.sh picom -- sh -c '
+tools/session.sh picom -- sh -c '
 	work=$1
 	xlogo -name backdrop -geometry 640x400+0+0 -bg "#204a87" -fg "#fce94f" >/dev/null 2>&1 &
 	clients=$!

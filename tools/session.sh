@@ -12,10 +12,11 @@
 # COMPOSITOR_PID is the compositor's process.
 # kwin6 is the same from a Debian 13 root at $TRIXIE_ROOT, made on first use
 # and kept; IN_ROOT runs a command in it. gnome is GNOME Shell headless with
-# this tree's extension on, on a session bus and a permissive system bus of
-# its own, since the shell will not start without logind's; gnome48 is the
-# same from the root. Only what this script started is stopped: by process id,
-# and Wine by wineserver -k for that prefix.
+# this tree's extension turned on as a user does, on a session bus and a
+# permissive system bus of its own, since the shell will not start without
+# logind's; gnome48 is the same from the root. TMPDIR is a folder of the
+# session's own. Only what this script started is stopped: by process id, and
+# Wine by wineserver -k for that prefix.
 set -u
 export WINE="${WINE:-/usr/lib/wine/wine64}" TRIXIE_ROOT="${TRIXIE_ROOT:-/var/cache/vitrel/trixie}"
 state=$(mktemp -d)
@@ -49,7 +50,7 @@ bus() {
 
 # Makes the Debian 13 root, and IN_ROOT to run a command in it.
 root() {
-	"$(dirname "$0")/../tools/trixie_root.sh" "$TRIXIE_ROOT" kwin-wayland xwayland python3-pyqt6 qt6-wayland x11-apps \
+	"$(dirname "$0")/debian_root.sh" trixie "$TRIXIE_ROOT" kwin-wayland xwayland python3-pyqt6 qt6-wayland x11-apps \
 		fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0 >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 	# Each command in the root sees the host's /tmp, where this session's folders and X sockets are.
 	cat >"$state/in-root" <<-EOF
@@ -99,7 +100,9 @@ login() {
 
 # A compositor started below runs this, to tell its displays.
 printf '#!/bin/sh\necho "$DISPLAY $WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/session"\n' >"$state/announce"
-chmod 755 "$state" "$state/announce" && mkdir -m 700 "$state/run"
+chmod 755 "$state" "$state/announce" && mkdir -m 700 "$state/run" "$state/tmp"
+# Temporary files of the session's own, where a test can tell them from other programs'.
+export TMPDIR="$state/tmp"
 # The display wants a cookie, as a desktop's does; the server takes it whatever display the entry names.
 cookie=$(mcookie)
 : >"$state/xauth"
@@ -132,9 +135,7 @@ for part; do
 		;;
 	kwin | kwin6 | gnome | gnome48)
 		bus session
-		mkdir "$state/tmp"
-		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log" \
-			TMPDIR="$state/tmp"
+		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
 		case $part in kwin6 | gnome48) root ;; esac
 		case $part in
 		gnome*) gnome ${IN_ROOT:-} ;;

@@ -1,6 +1,7 @@
 # What an install puts where, and the packages cpack makes of it: a zip of
-# the two programs on Windows, a .deb and an .rpm elsewhere. All take the
-# version from project().
+# the two programs on Windows, a .deb and an .rpm elsewhere, beside which the
+# build makes the GNOME Shell extension's zip. All take the version from
+# project().
 set(CPACK_PACKAGE_NAME vitrel)
 set(CPACK_PACKAGE_VENDOR "The vitrel authors")
 set(CPACK_PACKAGE_CONTACT "The vitrel authors <vitrel@example.org>")
@@ -39,6 +40,16 @@ else()
   install(FILES completion/vitrel.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
   # Where GNOME Shell finds the extensions of the system; each user turns it on.
   install(DIRECTORY gnome-shell/ DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions/vitrel@example.org)
+  # The extension alone, for other distributions: the zip gnome-extensions pack makes and
+  # extensions.gnome.org takes, metadata.json at its top.
+  set(extension_zip ${CMAKE_BINARY_DIR}/vitrel@example.org.shell-extension.zip)
+  file(GLOB_RECURSE extension_files LIST_DIRECTORIES false RELATIVE ${CMAKE_SOURCE_DIR}/gnome-shell CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/gnome-shell/*)
+  list(TRANSFORM extension_files PREPEND ${CMAKE_SOURCE_DIR}/gnome-shell/ OUTPUT_VARIABLE extension_sources)
+  add_custom_command(OUTPUT ${extension_zip}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${extension_zip} --format=zip --mtime=1980-01-01 ${extension_files}
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/gnome-shell DEPENDS ${extension_sources})
+  add_custom_target(extension_zip ALL DEPENDS ${extension_zip})
   install(FILES README.md ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc_dir})
   install(FILES LICENSE DESTINATION ${doc_dir} RENAME copyright)
   install(FILES docs/screenshot.png DESTINATION ${doc_dir}/docs)

@@ -130,8 +130,9 @@ def leftovers():
 
 
 def start(rows):
-    # The shell takes screenshots for this name's program alone.
-    call('org.freedesktop.DBus', 'RequestName', '(su)', 'org.gnome.Screenshot', 0)
+    # The shell takes screenshots for these names' programs alone: the first until GNOME 48, the second after.
+    for name in ('org.gnome.Screenshot', 'org.gnome.SettingsDaemon.MediaKeys'):
+        call('org.freedesktop.DBus', 'RequestName', '(su)', name, 0)
     for row in rows:
         cls, title, before = row['class'].decode(), row['title'].decode(), white()
         command = (['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags']

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # Runs cases.txt against one window system, inside the session session.sh made:
 #   run_cases.py SYSTEM BIN-DIR [blend]
-# SYSTEM is x11, sway, kwin, kwin6, gnome, gnome48 or win32 (the .exe tools,
+# SYSTEM is x11, sway, sway112, kwin, kwin6, kwin67, gnome, gnome48, gnome50,
+# gnome51 or win32 (the .exe tools,
 # through $WINE); a fixture per window system makes and reads its windows.
 # With blend it checks instead what a person sees under a compositor.
 import codecs
@@ -15,6 +16,8 @@ import time
 
 system, bin_dir = sys.argv[1:3]
 NEWLINE = b'\r\n' if system == 'win32' else b'\n'
+# Newer releases of a desktop take the table's rows of the newest one it names.
+system = {'kwin67': 'kwin6', 'sway112': 'sway', 'gnome50': 'gnome48', 'gnome51': 'gnome48'}.get(system, system)
 fixture = __import__(('wayland' if system in ('sway', 'kwin', 'kwin6') else system.rstrip('48')) + '_fixture')
 TOLERANCE = getattr(fixture, 'TOLERANCE', 0)
 results = [0, 0]

@@ -144,8 +144,13 @@ def start(rows):
         command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
                    ['/usr/bin/python3', '-c', QT_WINDOW, cls, title])
         if SWAY and 'client' in row['flags']:
-            # sway's XWayland takes the clients of sway's own user alone.
-            swaymsg('exec ' + shlex.join(command))
+            # sway's XWayland takes the clients of sway's own user alone; a script keeps the title from the
+            # quoting of sway's commands, which differs between its releases.
+            path = os.path.join(RUN, 'client-' + row['name'])
+            with open(path, 'w') as file:
+                file.write('#!/bin/sh\nexec %s\n' % shlex.join(command))
+            os.chmod(path, 0o755)
+            swaymsg('exec ' + path)
         else:
             open_window(command)
 

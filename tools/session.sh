@@ -2,7 +2,12 @@
 # Runs a command on a virtual X display of its own, with what is named started
 # on it first, and stops them all after; the command's status is the script's.
 #
-#   session.sh [wine] [openbox] [picom] [sway | kwin | kwin6 | gnome | gnome48] -- COMMAND [ARG ...]
+#   session.sh [wine] [openbox] [picom] [DESKTOP] -- COMMAND [ARG ...]
+#   session.sh --make-roots
+#
+# DESKTOP is sway, kwin or gnome from the host (sway 1.7, KWin 5.27, GNOME
+# Shell 43), or one from a Debian root: kwin6 and gnome48 from trixie, kwin67,
+# sway112 and gnome50 from testing, gnome51 from unstable.
 #
 # Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
 # runs headless as the user nobody, since it will not run as root, with
@@ -10,15 +15,16 @@
 # a sway session. kwin is KWin's virtual Wayland session on a session bus of
 # its own, with Xwayland; KWIN_LOG names its log (GNOME Shell's too).
 # COMPOSITOR_PID is the compositor's process.
-# kwin6 is the same from a Debian 13 root at $TRIXIE_ROOT, made on first use
-# and kept; IN_ROOT runs a command in it. gnome is GNOME Shell headless with
-# this tree's extension turned on as a user does, on a session bus and a
-# permissive system bus of its own, since the shell will not start without
-# logind's; gnome48 is the same from the root. TMPDIR is a folder of the
+# A Debian root is made under $DEBIAN_ROOTS on first use and kept (--make-roots
+# makes them all at once); IN_ROOT runs a command in it. gnome is GNOME Shell
+# headless with this tree's extension turned on as a user does, on a session
+# bus and a permissive system bus of its own, since the shell will not start
+# without logind's: installed for all users, or from $EXTENSION_ZIP by
+# gnome-extensions install when that is set. TMPDIR is a folder of the
 # session's own. Only what this script started is stopped: by process id, and
 # Wine by wineserver -k for that prefix.
 set -u
-export WINE="${WINE:-/usr/lib/wine/wine64}" TRIXIE_ROOT="${TRIXIE_ROOT:-/var/cache/vitrel/trixie}"
+export WINE="${WINE:-/usr/lib/wine/wine64}" DEBIAN_ROOTS="${DEBIAN_ROOTS:-/var/cache/vitrel}"
 state=$(mktemp -d)
 pids=
 # A compositor stopped by a test takes its SIGTERM once it goes on.
@@ -48,15 +54,22 @@ bus() {
 	start "[ -S $state/$1 ]" dbus-daemon --nofork --config-file="$state/$1.conf"
 }
 
-# Makes the Debian 13 root, and IN_ROOT to run a command in it.
+# Makes the Debian root of the suite named, with the desktops it serves and the fixtures' clients, and IN_ROOT to
+# run a command in it.
 root() {
-	"$(dirname "$0")/debian_root.sh" trixie "$TRIXIE_ROOT" kwin-wayland xwayland python3-pyqt6 qt6-wayland x11-apps \
-		fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0 >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
+	packages="kwin-wayland xwayland python3-pyqt6 qt6-wayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0"
+	case $1 in
+	testing) packages="$packages sway x11-utils" ;;
+	unstable) packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0" ;;
+	esac
+	at=$DEBIAN_ROOTS/$1
+	# shellcheck disable=SC2086
+	"$(dirname "$0")/debian_root.sh" "$1" "$at" $packages >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 	# Each command in the root sees the host's /tmp, where this session's folders and X sockets are.
 	cat >"$state/in-root" <<-EOF
 	#!/bin/sh
-	exec unshare -m sh -c 'mount -t proc proc $TRIXIE_ROOT/proc && for d in dev sys tmp; do
-	mount --rbind /\$d $TRIXIE_ROOT/\$d || exit 1; done && exec chroot $TRIXIE_ROOT "\$@"' sh "\$@"
+	exec unshare -m sh -c 'mount -t proc proc $at/proc && for d in dev sys tmp; do
+	mount --rbind /\$d $at/\$d || exit 1; done && exec chroot $at "\$@"' sh "\$@"
 	EOF
 	chmod 755 "$state/in-root"
 	export IN_ROOT="$state/in-root"
@@ -67,7 +80,8 @@ root() {
 gnome() {
 	bus system
 	export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$state/system" GSETTINGS_BACKEND=keyfile \
-		XDG_CONFIG_HOME="$state/config" XDG_DATA_HOME="$state/data" XDG_DATA_DIRS="$state/share:/usr/local/share:/usr/share"
+		XDG_CONFIG_HOME="$state/config" XDG_DATA_HOME="$state/data" XDG_CACHE_HOME="$state/cache" \
+		XDG_DATA_DIRS="$state/share:/usr/local/share:/usr/share"
 	mkdir -p "$state/config/glib-2.0/settings" "$state/share/gnome-shell/extensions"
 	printf '%s\n' '[org/gnome/shell]' 'disable-user-extensions=false' \
 		"welcome-dialog-last-shown-version='999'" '[org/gnome/desktop/interface]' 'enable-animations=false' \
@@ -78,7 +92,13 @@ gnome() {
 	shell='dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties'
 	overview="$shell.Get string:org.gnome.Shell string:OverviewActive | grep -q"
 	login "$@"
-	cp -r "$(dirname "$0")/../gnome-shell" "$state/share/gnome-shell/extensions/vitrel@example.org"
+	if [ -n "${EXTENSION_ZIP:-}" ]; then
+		# Into the user's own folder, by way of their cache; a root sees the host's /tmp alone.
+		cp "$EXTENSION_ZIP" "$state/extension.zip"
+		"$@" gnome-extensions install "$state/extension.zip"
+	else
+		cp -r "$(dirname "$0")/../gnome-shell" "$state/share/gnome-shell/extensions/vitrel@example.org"
+	fi
 	kill "$COMPOSITOR_PID" && wait "$COMPOSITOR_PID"
 	pids=${pids% "$COMPOSITOR_PID"}
 	login "$@"
@@ -97,6 +117,15 @@ login() {
 	$shell.Set string:org.gnome.Shell string:OverviewActive variant:boolean:false >/dev/null
 	timeout 10 sh -c "until $overview false; do sleep 0.1; done"
 }
+
+if [ "${1:-}" = --make-roots ]; then
+	trap 'rm -rf "$state"' EXIT
+	for suite in trixie testing unstable; do
+		root "$suite" &
+	done
+	wait
+	exit
+fi
 
 # A compositor started below runs this, to tell its displays.
 printf '#!/bin/sh\necho "$DISPLAY $WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/session"\n' >"$state/announce"
@@ -117,14 +146,21 @@ for part; do
 	--) break ;;
 	openbox) start 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' openbox --sm-disable ;;
 	picom) start true picom --backend xrender --config /dev/null ;;
-	sway)
+	sway | sway112)
 		chown nobody "$state/run"
-		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' 'gaps top 210' \
+		printf '%s\n' 'output HEADLESS-1 resolution 1280x800 bg #0000ff solid_color' 'default_border none' 'gaps top 210' 'xwayland force' \
 			"exec $state/announce" >"$state/sway.conf"
-		start "[ -s $state/run/session ]" setpriv --reuid nobody --regid nogroup \
+		[ "$part" = sway ] || root testing
+		start "[ -s $state/run/session ]" ${IN_ROOT:-} setpriv --reuid nobody --regid nogroup \
 			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \
 			WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$state/sway.conf"
 		export XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)" COMPOSITOR_PID=$!
+		# An X client that sway starts before its Xwayland answers fails.
+		printf '#!/bin/sh\nfor i in $(seq 100); do xprop -root >/dev/null 2>&1 && exec touch %s; sleep 0.1; done\n' \
+			"$state/run/x11" >"$state/x11-ready"
+		chmod 755 "$state/x11-ready"
+		swaymsg -q exec "$state/x11-ready"
+		timeout 10 sh -c "until [ -e $state/run/x11 ]; do sleep 0.1; done"
 		;;
 	wine)
 		export WINEPREFIX="${WINEPREFIX:-$state/prefix}" WINEDEBUG=-all
@@ -133,10 +169,14 @@ for part; do
 		{ "$WINE" wineboot -i && "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; } \
 			</dev/null >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 		;;
-	kwin | kwin6 | gnome | gnome48)
+	kwin | kwin6 | kwin67 | gnome | gnome48 | gnome50 | gnome51)
 		bus session
 		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
-		case $part in kwin6 | gnome48) root ;; esac
+		case $part in
+		kwin6 | gnome48) root trixie ;;
+		kwin67 | gnome50) root testing ;;
+		gnome51) root unstable ;;
+		esac
 		case $part in
 		gnome*) gnome ${IN_ROOT:-} ;;
 		*)
@@ -149,7 +189,7 @@ for part; do
 			;;
 		esac
 		;;
-	*) echo "usage: session.sh [wine] [openbox] [picom] [sway | kwin | kwin6 | gnome | gnome48] -- COMMAND [ARG ...]" >&2
+	*) echo "usage: session.sh [wine] [openbox] [picom] [DESKTOP] -- COMMAND [ARG ...]" >&2
 		exit 2 ;;
 	esac
 	[ -s "$state/run/session" ] && read -r DISPLAY WAYLAND_DISPLAY <"$state/run/session" && export WAYLAND_DISPLAY

@@ -16,7 +16,7 @@
 # its own, with Xwayland; KWIN_LOG names its log (GNOME Shell's too).
 # COMPOSITOR_PID is the compositor's process.
 # A Debian root is made under $DEBIAN_ROOTS on first use and kept (--make-roots
-# makes them all at once); IN_ROOT runs a command in it. gnome is GNOME Shell
+# makes those the tests use at once); IN_ROOT runs a command in it. gnome is GNOME Shell
 # headless with this tree's extension turned on as a user does, on a session
 # bus and a permissive system bus of its own, since the shell will not start
 # without logind's: installed for all users, or from $EXTENSION_ZIP by
@@ -120,7 +120,7 @@ login() {
 
 if [ "${1:-}" = --make-roots ]; then
 	trap 'rm -rf "$state"' EXIT
-	for suite in trixie testing unstable; do
+	for suite in trixie testing; do
 		root "$suite" &
 	done
 	wait

@@ -132,6 +132,23 @@ def open_window(command):
                                     stderr=subprocess.DEVNULL))
 
 
+def start_x11_client(name, title, command):
+    """Starts an X client through sway, whose XWayland takes the clients of sway's own user alone, from a script
+    that keeps the title from the quoting of sway's commands, which differs between its releases. sway 1.12 now
+    and then never shows an X client's window: such a client is started again."""
+    path = os.path.join(RUN, 'client-' + name)
+    with open(path, 'w') as file:
+        file.write('#!/bin/sh\necho $$ >%s.pid\nexec %s\n' % (path, shlex.join(command)))
+    os.chmod(path, 0o755)
+    for _ in range(3):
+        swaymsg('exec ' + path)
+        for _ in range(50):
+            time.sleep(0.1)
+            if json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree')):
+                return
+        os.kill(int(open(path + '.pid').read()), 15)
+
+
 def start(rows):
     global held_at_start
     held_at_start = None if SWAY else scripts_held()
@@ -144,13 +161,7 @@ def start(rows):
         command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
                    ['/usr/bin/python3', '-c', QT_WINDOW, cls, title])
         if SWAY and 'client' in row['flags']:
-            # sway's XWayland takes the clients of sway's own user alone; a script keeps the title from the
-            # quoting of sway's commands, which differs between its releases.
-            path = os.path.join(RUN, 'client-' + row['name'])
-            with open(path, 'w') as file:
-                file.write('#!/bin/sh\nexec %s\n' % shlex.join(command))
-            os.chmod(path, 0o755)
-            swaymsg('exec ' + path)
+            start_x11_client(row['name'], title, command)
         else:
             open_window(command)
 

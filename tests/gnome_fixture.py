@@ -22,7 +22,8 @@ GTK_WINDOW = ('import sys, gi; gi.require_version("Gtk", "3.0"); from gi.reposit
               'Gtk.StyleContext.add_provider_for_screen(window.get_screen(), css, 800); window.show(); Gtk.main()')
 SHOT = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'shot.png')
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-windows, x11_clients = [], []   # [row, a point where it shows], topmost first; the fixture's own X11 connections
+windows = []   # [row, a point where it shows], topmost first
+x11 = display.Display()   # the fixture's own X11 windows live as long as it
 
 
 def call(name, method, signature='()', *args):
@@ -66,7 +67,6 @@ IMPOSTOR = ('import gi; from gi.repository import Gio, GLib; bus = Gio.bus_get_s
 
 def x11_window(row):
     """Opens an X11 window of a kind the shell lists no window of, at the screen's bottom, beyond the others."""
-    x11 = display.Display()
     override, screen = 'override' in row['flags'], x11.screen()
     window = screen.root.create_window(1100, 560 + 120 * override, 150, 90, 0, X.CopyFromParent,
                                        background_pixel=screen.white_pixel, override_redirect=override)
@@ -77,7 +77,6 @@ def x11_window(row):
                                [x11.intern_atom('_NET_WM_WINDOW_TYPE_DOCK')])
     window.map()
     x11.sync()
-    x11_clients.append(x11)
 
 
 # Runs xprop on the table's Xwayland window.
@@ -120,8 +119,15 @@ def disturb(tags):
         if call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0]:
             break
         time.sleep(0.05)
-    return lambda: off and ((impostor.kill(), impostor.wait()) if impostor else None,
-                            switch('EnableExtension', True), seen())
+
+    def undo():
+        if impostor:
+            impostor.kill()
+            impostor.wait()
+        if off:
+            switch('EnableExtension', True)
+            seen()
+    return undo
 
 
 def leftovers():

@@ -59,7 +59,7 @@ bus() {
 root() {
 	packages="kwin-wayland xwayland python3-pyqt6 qt6-wayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0"
 	case $1 in
-	testing) packages="$packages sway x11-utils" ;;
+	testing) packages="$packages sway" ;;
 	unstable) packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0" ;;
 	esac
 	at=$DEBIAN_ROOTS/$1
@@ -155,12 +155,6 @@ for part; do
 			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \
 			WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$state/sway.conf"
 		export XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)" COMPOSITOR_PID=$!
-		# An X client that sway starts before its Xwayland answers fails.
-		printf '#!/bin/sh\nfor i in $(seq 100); do xprop -root >/dev/null 2>&1 && exec touch %s; sleep 0.1; done\n' \
-			"$state/run/x11" >"$state/x11-ready"
-		chmod 755 "$state/x11-ready"
-		swaymsg -q exec "$state/x11-ready"
-		timeout 10 sh -c "until [ -e $state/run/x11 ]; do sleep 0.1; done"
 		;;
 	wine)
 		export WINEPREFIX="${WINEPREFIX:-$state/prefix}" WINEDEBUG=-all

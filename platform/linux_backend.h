@@ -9,6 +9,7 @@
 #include "winapi.h"
 
 #include <stddef.h>
+#include <stdint.h>
 
 typedef struct DBusConnection DBusConnection;
 
@@ -40,6 +41,16 @@ extern const LinuxBackend gnome_backend;
  * ends well within 10 s.
  */
 enum { REPLY_TIMEOUT_MS = 6000 };
+
+/*
+ * For a shell that lost an XWayland window's class name: asks the X server
+ * of DISPLAY for the WM_CLASS of window, one of its ids. Returns the
+ * request's number, or 0 where that server cannot be reached.
+ */
+unsigned RequestX11ClassName(uint32_t window);
+
+/* Copies the answer to a RequestX11ClassName as "instance.class"; returns -1 where it has none. */
+int TakeX11ClassName(unsigned request, char *class_name, int capacity);
 
 /* Writes the message to standard error and ends the process with status 1. */
 [[noreturn]] void Fail(const char *message);

@@ -139,8 +139,8 @@ static void CheckConnection(void)
 		Fail("Display connection lost.\n");
 }
 
-/* The last backend tried: a display that cannot be reached ends the process. */
-static BOOL Connect(void)
+/* Connects to the X server of DISPLAY; FALSE, with nothing left open, where it cannot be reached. */
+static BOOL OpenDisplay(void)
 {
 	xcb_intern_atom_cookie_t cookies[ATOM_COUNT];
 
@@ -156,17 +156,25 @@ static BOOL Connect(void)
 	}
 	if (quiet >= 0)
 		close(quiet);
-	if (xcb_connection_has_error(connection))
-		Fail("Cannot open display.\n");
 	for (int i = 0; i < ATOM_COUNT; i++)
 		cookies[i] = xcb_intern_atom(connection, 0, (uint16_t)strlen(atom_names[i]), atom_names[i]);
 	for (int i = 0; i < ATOM_COUNT; i++) {
 		xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookies[i], NULL);
-		if (reply == NULL)
-			Fail("Display connection lost.\n");
-		atoms[i] = reply->atom;
+		atoms[i] = reply != NULL ? reply->atom : (xcb_atom_t)XCB_ATOM_NONE;
 		free(reply);
 	}
+	if (!xcb_connection_has_error(connection))
+		return TRUE;
+	xcb_disconnect(connection);
+	connection = NULL;
+	return FALSE;
+}
+
+/* The last backend tried: a display that cannot be reached ends the process. */
+static BOOL Connect(void)
+{
+	if (!OpenDisplay())
+		Fail("Cannot open display.\n");
 	return TRUE;
 }
 
@@ -582,29 +590,31 @@ static int CopyProperty(char *out, int capacity, xcb_get_property_reply_t *reply
 	return length;
 }
 
+/* Copies a WM_CLASS, "instance\0class\0", as "instance.class"; -1 where the window has none. */
+static int CopyClassName(char *class_name, int capacity, xcb_get_property_reply_t *reply)
+{
+	if (!HasProperty(reply))
+		return -1;
+	char *value = (char *)xcb_get_property_value(reply);
+	int value_length = xcb_get_property_value_length(reply);
+	char *separator = (char *)memchr(value, '\0', (size_t)value_length);
+	if (separator != NULL && separator + 1 < value + value_length && separator[1] != '\0')
+		*separator = '.';
+	return CopyProperty(class_name, capacity, reply);
+}
+
 static int GetX11ClassName(HWND window, char *class_name, int capacity)
 {
 	WindowRequests own;
 	WindowRequests *requests = RequestsFor(window, &own);
 	xcb_get_property_reply_t *reply = TakeProperty(requests->wm_class);
-	int length = 0;
 
 	requests->class_pending = FALSE;
 	if (requests == &own)
 		DropReplies(&own);
-	if (HasProperty(reply)) {
-		/* WM_CLASS holds "instance\0class\0", shown as "instance.class". */
-		char *value = (char *)xcb_get_property_value(reply);
-		int value_length = xcb_get_property_value_length(reply);
-		char *separator = (char *)memchr(value, '\0', (size_t)value_length);
-		if (separator != NULL && separator + 1 < value + value_length && separator[1] != '\0')
-			*separator = '.';
-		length = CopyProperty(class_name, capacity, reply);
-	} else if (capacity > 0) {
-		class_name[0] = '\0';
-	}
+	int length = CopyClassName(class_name, capacity, reply);
 	free(reply);
-	return length;
+	return length >= 0 ? length : CopyText(class_name, capacity, "", 0);
 }
 
 static int GetX11WindowText(HWND window, char *title, int capacity)
@@ -687,6 +697,27 @@ static BOOL SetX11LayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWO
 	if ((flags & LWA_ALPHA) != 0)
 		SetOpacity(window, &opacity);
 	return TRUE;
+}
+
+unsigned RequestX11ClassName(uint32_t window)
+{
+	static BOOL tried;
+
+	if (connection == NULL && !tried) {
+		tried = TRUE;
+		OpenDisplay();
+	}
+	return connection != NULL ? RequestText(window, XCB_ATOM_WM_CLASS).sequence : 0;
+}
+
+int TakeX11ClassName(unsigned request, char *class_name, int capacity)
+{
+	xcb_get_property_cookie_t cookie = {request};
+	xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, NULL);
+	int length = CopyClassName(class_name, capacity, reply);
+
+	free(reply);
+	return length;
 }
 
 const LinuxBackend x11_backend = {

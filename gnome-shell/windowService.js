@@ -9,7 +9,7 @@ const OBJECT_PATH = '/org/vitrel/Shell';
 const WindowsIface = `<node>
   <interface name="org.vitrel.Shell">
     <method name="ListWindows">
-      <arg type="a(tss)" direction="out" name="windows"/>
+      <arg type="a(tsst)" direction="out" name="windows"/>
     </method>
     <method name="SetAlphas">
       <arg type="a(ty)" direction="in" name="alphas"/>
@@ -35,6 +35,15 @@ function className(window) {
     return instance === null && windowClass === null ? '' : `${instance ?? ''}.${windowClass ?? ''}`;
 }
 
+// Mutter 51 loses an X11 window's instance: the tools then read its class from Xwayland, by the window's X11
+// id, which begins its description.
+function lostClassWindow(window) {
+    if (window.get_client_type() !== Meta.WindowClientType.X11 || window.get_wm_class_instance() !== null ||
+        window.get_wm_class() === null)
+        return 0;
+    return Number.parseInt(window.get_description(), 16) || 0;
+}
+
 // Not in GNOME 43's typelib: known by its type's name, which Mutter registers with its first one.
 function isSurfaceActor(actor) {
     const surfaceActor = GObject.type_from_name('MetaSurfaceActor');
@@ -42,7 +51,8 @@ function isSurfaceActor(actor) {
 }
 
 /*
- * Lists the windows Mutter manages, topmost first, and sets their opacity by
+ * Lists the windows Mutter manages, topmost first, each with its X11 id
+ * where Mutter lost part of its class (else 0), and sets their opacity by
  * id. The opacity goes on the surface actors: on the window actor, Mutter
  * still culls what lies under an opaque surface, and the background never
  * shows through. A window's alpha is kept for as long as its actor lives, for
@@ -72,7 +82,7 @@ export class WindowService {
 
     _handleMethodCall(method, parameters, invocation) {
         if (method === 'ListWindows') {
-            invocation.return_value(new GLib.Variant('(a(tss))', [this._listWindows()]));
+            invocation.return_value(new GLib.Variant('(a(tsst))', [this._listWindows()]));
             return;
         }
         const alphas = parameters.get_child_value(0);
@@ -89,7 +99,7 @@ export class WindowService {
         const windows = global.display.list_all_windows().filter(window =>
             !window.is_override_redirect() && !UNLISTED_TYPES.includes(window.get_window_type()));
         return global.display.sort_windows_by_stacking(windows).reverse().map(window =>
-            [window.get_id(), className(window), window.get_title() ?? '']);
+            [window.get_id(), className(window), window.get_title() ?? '', lostClassWindow(window)]);
     }
 
     // Each window takes the last alpha named for it, once. An id that no JavaScript number holds names no window.

@@ -7,13 +7,19 @@
  * during a walk go to the extension by id at its end, in one call for some
  * thousands of windows. Without the extension on the bus, this is no GNOME
  * session to the tools, and X11 (XWayland) serves instead.
+ *
+ * GNOME Shell 51 loses the instance part of an XWayland window's class. The
+ * extension then names the window's X11 id as well, and its class is read
+ * from the X server, as the X11 backend reads it; the requests for a batch
+ * of the listing go out before the first window's callback runs.
  */
 #include "linux_backend.h"
+#include "window_text.h"
 
 #include <dbus/dbus.h>
 #include <string.h>
 
-enum { CHANGES_CAPACITY = 4096 };
+enum { CHANGES_CAPACITY = 4096, LISTED_BATCH = 256 };
 
 static const char SERVICE[] = "org.vitrel.Shell", OBJECT[] = "/org/vitrel/Shell";
 
@@ -24,6 +30,13 @@ static struct {
 	unsigned char alpha;
 } changes[CHANGES_CAPACITY];
 static int changes_count;
+/* A window of the listing, and the request for its class name from the X server, or 0. */
+static struct {
+	dbus_uint64_t id;
+	const char *texts[2];
+	unsigned class_request;
+} listed[LISTED_BATCH];
+static char x11_class_name[WINDOW_TEXT_CAPACITY];
 /* The class name and title of the window whose callback runs. */
 static const char *current_texts[2];
 static HWND current_window;
@@ -76,36 +89,54 @@ static void SendChanges(void)
 	changes_count = 0;
 }
 
-/* Reads one (id, class name, title) of the listing into the current window; FALSE at its end. */
-static BOOL NextWindow(DBusMessageIter *windows)
+/*
+ * Reads the listing's next windows, as many as a batch holds, and asks for
+ * the class names to be read from the X server; returns how many it read.
+ * The listing of an extension from before GNOME 51 has no X11 ids.
+ */
+static int ReadListed(DBusMessageIter *windows)
 {
-	DBusMessageIter fields;
-	dbus_uint64_t id = 0;
+	int count = 0;
 
-	if (dbus_message_iter_get_arg_type(windows) != DBUS_TYPE_STRUCT)
-		return FALSE;
-	dbus_message_iter_recurse(windows, &fields);
-	dbus_message_iter_get_basic(&fields, &id);
-	for (const char *&text : current_texts) {
-		dbus_message_iter_next(&fields);
-		dbus_message_iter_get_basic(&fields, &text);
+	for (; count < LISTED_BATCH && dbus_message_iter_get_arg_type(windows) == DBUS_TYPE_STRUCT; count++) {
+		DBusMessageIter fields;
+		dbus_uint64_t x11_window = 0;
+		dbus_message_iter_recurse(windows, &fields);
+		dbus_message_iter_get_basic(&fields, &listed[count].id);
+		for (const char *&text : listed[count].texts) {
+			dbus_message_iter_next(&fields);
+			dbus_message_iter_get_basic(&fields, &text);
+		}
+		if (dbus_message_iter_next(&fields))
+			dbus_message_iter_get_basic(&fields, &x11_window);
+		BOOL x11 = x11_window != 0 && x11_window <= UINT32_MAX;
+		listed[count].class_request = x11 ? RequestX11ClassName((uint32_t)x11_window) : 0;
+		dbus_message_iter_next(windows);
 	}
-	current_window = id;
-	dbus_message_iter_next(windows);
-	return TRUE;
+	return count;
 }
 
 static BOOL EnumGnomeWindows(WNDENUMPROC callback, LPARAM context)
 {
 	DBusMessage *listing = CallShell(NewCall("ListWindows"));
 	DBusMessageIter arguments, windows;
+	BOOL more = TRUE;
 
-	if (!dbus_message_has_signature(listing, "a(tss)"))
+	if (!dbus_message_has_signature(listing, "a(tsst)") && !dbus_message_has_signature(listing, "a(tss)"))
 		Fail("Display connection lost.\n");
 	dbus_message_iter_init(listing, &arguments);
 	dbus_message_iter_recurse(&arguments, &windows);
-	while (NextWindow(&windows) && (current_window == 0 || callback(current_window, context)))
-		continue;
+	for (int count; more && (count = ReadListed(&windows)) > 0;) {
+		for (int i = 0; more && i < count; i++) {
+			current_window = listed[i].id;
+			current_texts[0] = listed[i].texts[0];
+			current_texts[1] = listed[i].texts[1];
+			if (listed[i].class_request != 0
+				&& TakeX11ClassName(listed[i].class_request, x11_class_name, sizeof x11_class_name) >= 0)
+				current_texts[0] = x11_class_name;
+			more = current_window == 0 || callback(current_window, context);
+		}
+	}
 	current_window = 0;
 	dbus_message_unref(listing);
 	SendChanges();

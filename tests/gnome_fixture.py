@@ -56,13 +56,18 @@ def switch(method, on):
         time.sleep(0.05)
 
 
-# A program of the session that owns the extension's name and answers the list in a shape of its own.
-IMPOSTOR = ('import gi; from gi.repository import Gio, GLib; bus = Gio.bus_get_sync(Gio.BusType.SESSION); '
+# A program of the session that owns the extension's name and answers the list in a shape of its own, or in
+# the shape of the extension before GNOME 51, which a shell runs until its user logs in anew after an upgrade.
+IMPOSTOR = ('import gi, sys; from gi.repository import Gio, GLib; bus = Gio.bus_get_sync(Gio.BusType.SESSION); '
             'info = Gio.DBusNodeInfo.new_for_xml(\'<node><interface name="org.vitrel.Shell"><method name="ListWindows">'
-            '<arg type="a(sss)" direction="out"/></method></interface></node>\').interfaces[0]; '
-            'bus.register_object("/org/vitrel/Shell", info, lambda *call: call[-1].return_value(GLib.Variant('
-            '"(a(sss))", ([("1", "vt.VtImpostor", "Kiwi impostor")],))), None, None); '
+            '<arg type="%s" direction="out"/></method><method name="SetAlphas"><arg type="a(ty)" direction="in"/>'
+            '</method></interface></node>\' % sys.argv[1]).interfaces[0]; '
+            'listing = GLib.Variant.parse(GLib.VariantType("(%s)" % sys.argv[1]), '
+            '"([(%s, \'vt.VtImpostor\', \'Kiwi impostor\')],)" % sys.argv[2]); '
+            'bus.register_object("/org/vitrel/Shell", info, lambda *call: call[-1].return_value('
+            'listing if call[4] == "ListWindows" else None), None, None); '
             'Gio.bus_own_name_on_connection(bus, "org.vitrel.Shell", 0, None, None); GLib.MainLoop().run()')
+SHAPES = {'impostor': ['a(sss)', "'1'"], 'earlier': ['a(tss)', '1']}
 
 
 def x11_window(row):
@@ -111,10 +116,10 @@ def disturb(tags):
         return reframe
     if 'flood' in tags:
         return flood()
-    off = tags.keys() & {'off', 'impostor'}
+    off, shape = tags.keys() & {'off', 'impostor', 'earlier'}, [SHAPES[tag] for tag in tags if tag in SHAPES]
     if off:
         switch('DisableExtension', False)
-    impostor = subprocess.Popen(['/usr/bin/python3', '-c', IMPOSTOR]) if 'impostor' in tags else None
+    impostor = subprocess.Popen(['/usr/bin/python3', '-c', IMPOSTOR] + shape[0]) if shape else None
     for _ in range(100 * bool(impostor)):
         if call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0]:
             break
@@ -159,7 +164,7 @@ def start(rows):
 def reset():
     # What the tools set through X11, with the extension off, on the Xwayland window's own property.
     xprop('-remove', '_NET_WM_WINDOW_OPACITY')
-    ids = {title: id for id, _, title in call('org.vitrel.Shell', 'ListWindows')[0]}
+    ids = {title: id for id, _, title, _ in call('org.vitrel.Shell', 'ListWindows')[0]}
     alphas = [(ids[row['title'].decode()], 77 if 'layered' in row['flags'] else 255) for row, _ in windows
               if row['title'].decode() in ids]
     call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', alphas)

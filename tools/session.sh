@@ -120,7 +120,7 @@ login() {
 
 if [ "${1:-}" = --make-roots ]; then
 	trap 'rm -rf "$state"' EXIT
-	for suite in trixie testing; do
+	for suite in trixie testing unstable; do
 		root "$suite" &
 	done
 	wait

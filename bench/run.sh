@@ -42,5 +42,10 @@ echo "GNOME Shell 48, headless, from a Debian 13 root:"
 tools/session.sh gnome48 -- bench/wayland_bench.py gnome48 build/release/bin 20
 
 echo
+echo "GNOME Shell 50 and 51, headless, XWayland windows (51 loses their instances, read from Xwayland):"
+tools/session.sh gnome50 -- bench/wayland_bench.py gnome50 build/release/bin 100 x11
+tools/session.sh gnome51 -- bench/wayland_bench.py gnome51 build/release/bin 100 x11
+
+echo
 echo "Windows build under Wine:"
 tools/session.sh wine -- sh -c '"$WINE" build/windows/bin/win32_bench.exe 1000'

@@ -4,7 +4,8 @@
 # under sway what a script does with sway's own client, swaymsg -t get_tree
 # then one swaymsg change; under GNOME, the extension's list through gdbus.
 # Prints the median wall time of 21 runs and the peak memory of each command.
-#   wayland_bench.py sway|kwin|kwin6|gnome|gnome48 BIN-DIR N
+# Given x11, the windows are XWayland's (GTK's X11 backend) under GNOME.
+#   wayland_bench.py sway|kwin|kwin6|gnome|gnome48|gnome50|gnome51 BIN-DIR N [x11]
 import json
 import os
 import statistics
@@ -13,7 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests'))
-system, bin_dir, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
+system, bin_dir, count, backend = sys.argv[1], sys.argv[2], int(sys.argv[3]), (sys.argv[4:] or ['wayland'])[0]
 if system.startswith('gnome'):
     from gnome_fixture import IN_ROOT, GTK_WINDOW as WINDOW
 else:
@@ -25,7 +26,7 @@ for i in range(count):
                        stdout=subprocess.DEVNULL)
     else:
         subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOW, app_id, 'bench window %d' % i],
-                         env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
+                         env=dict(os.environ, QT_QPA_PLATFORM='wayland', GDK_BACKEND=backend),
                          stderr=subprocess.DEVNULL)
 
 

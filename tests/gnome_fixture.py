@@ -84,6 +84,12 @@ def x11_window(row):
     x11.sync()
 
 
+def framed(title):
+    """Whether the window manager holds the X11 window of that title in a frame."""
+    frames = x11.screen().root.query_tree().children
+    return any(child.get_wm_name() == title for frame in frames for child in frame.query_tree().children)
+
+
 # Runs xprop on the table's Xwayland window.
 def xprop(*args):
     title = next(row['title'].decode() for row, _ in windows if 'client' in row['flags'])
@@ -152,10 +158,13 @@ def start(rows):
             x11_window(row)
         else:
             clients.append(subprocess.Popen(IN_ROOT + command, stderr=subprocess.DEVNULL))
+        # Mutter 44 and later may show an X11 window before its frame, which then moves it: its area must hold
+        # still, in the frame.
+        shown = []
         for _ in range(100):
             time.sleep(0.1)
-            shown = sorted(white() - before)
-            if shown:
+            shown, was = sorted(white() - before), shown
+            if shown and shown == was and ('client' not in row['flags'] or framed(title)):
                 break
         assert shown, 'never shown: ' + title
         windows.insert(0, [row, shown[len(shown) // 2]])

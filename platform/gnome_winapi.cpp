@@ -8,7 +8,7 @@
  * thousands of windows. Without the extension on the bus, this is no GNOME
  * session to the tools, and X11 (XWayland) serves instead.
  *
- * GNOME Shell 51 loses the instance part of an XWayland window's class. The
+ * Mutter 51 loses the instance part of an XWayland window's class. The
  * extension then names the window's X11 id as well, and its class is read
  * from the X server, as the X11 backend reads it; the requests for a batch
  * of the listing go out before the first window's callback runs.

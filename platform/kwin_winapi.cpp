@@ -3,14 +3,15 @@
  * Plasma Wayland session.
  *
  * KWin runs scripts of the tool's own: the first lists the windows, topmost
- * first where KWin tells its stacking, and hands each one's id, class name and title back to the
- * tool's connection by callDBus; after the walk a second carries the ids of
- * the windows to change and their alphas, and nothing else: no text of a
- * window or of the command line is ever part of a script. The windows are
- * those KWin manages, but for popups, panels and the desktop. The class name
- * is a Wayland window's app_id, and an X11 window's "instance.class" (which
- * KWin 5 lower-cases). A script's file is private and removed again, and the
- * script is unloaded even when the tool fails or is stopped midway.
+ * first where KWin tells its stacking, and hands each one's id, class name
+ * and title back to the tool's connection by callDBus; after the walk a
+ * second carries the ids of the windows to change and their alphas, and
+ * nothing else: no text of a window or of the command line is ever part of a
+ * script. The windows are those KWin manages, but for popups, panels and the
+ * desktop. The class name is a Wayland window's app_id, and an X11 window's
+ * "instance.class" (which KWin 5 lower-cases). A script's file is private and
+ * removed again, and the script is unloaded even when the tool fails or is
+ * stopped midway.
  */
 #include "linux_backend.h"
 

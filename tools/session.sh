@@ -15,13 +15,13 @@
 # a sway session. kwin is KWin's virtual Wayland session on a session bus of
 # its own, with Xwayland; KWIN_LOG names its log (GNOME Shell's too).
 # COMPOSITOR_PID is the compositor's process.
-# A Debian root is made under $DEBIAN_ROOTS on first use and kept (--make-roots
-# makes those the tests use at once); IN_ROOT runs a command in it. gnome is GNOME Shell
-# headless with this tree's extension turned on as a user does, on a session
-# bus and a permissive system bus of its own, since the shell will not start
-# without logind's: installed for all users, or from $EXTENSION_ZIP by
-# gnome-extensions install when that is set. TMPDIR is a folder of the
-# session's own. Only what this script started is stopped: by process id, and
+# A Debian root is made under $DEBIAN_ROOTS on first use and kept
+# (--make-roots makes those the tests use at once); IN_ROOT runs a command in
+# it. gnome is GNOME Shell headless with this tree's extension turned on as a
+# user does, on a session bus and a permissive system bus of its own, since
+# the shell will not start without logind's: installed for all users, or from
+# $EXTENSION_ZIP by gnome-extensions install when that is set. TMPDIR is a
+# folder of the session's own. Only what this script started is stopped: by process id, and
 # Wine by wineserver -k for that prefix.
 set -u
 export WINE="${WINE:-/usr/lib/wine/wine64}" DEBIAN_ROOTS="${DEBIAN_ROOTS:-/var/cache/vitrel}"
@@ -57,10 +57,10 @@ bus() {
 # Makes the Debian root of the suite named, with the desktops it serves and the fixtures' clients, and IN_ROOT to
 # run a command in it.
 root() {
-	packages="kwin-wayland xwayland python3-pyqt6 qt6-wayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0"
+	packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0"
 	case $1 in
-	testing) packages="$packages sway" ;;
-	unstable) packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0" ;;
+	trixie) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland" ;;
+	testing) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland sway" ;;
 	esac
 	at=$DEBIAN_ROOTS/$1
 	# shellcheck disable=SC2086

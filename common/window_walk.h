@@ -1,23 +1,18 @@
 #ifndef WINDOW_WALK_H
 #define WINDOW_WALK_H
 
-#include "window_api.h"
-#include "window_text.h"
-
-/*
- * One top-level window as the walk hands it on. Both texts are non-empty.
- * The walk refills the same entry for every window, so a step that needs a
- * text after it returns must copy it.
- */
-struct WindowEntry {
-	HWND handle;
-	char class_name[WINDOW_TEXT_CAPACITY];
-	char title[WINDOW_TEXT_CAPACITY];
-};
+#include "window_system.h"
 
 typedef void (*WindowStep)(const WindowEntry *entry);
 
-/* Calls step for every top-level window that has both a class name and a title. */
-void WindowWalk(WindowStep step);
+/*
+ * Calls step for every top-level window that has both a class name and a
+ * title. Returns 0, or 1 having said why on standard error where no window
+ * system answers or the one found stops answering.
+ */
+int WindowWalk(WindowStep step);
+
+/* Gives the window whose step runs the alpha, 0 to 255, through its window system. */
+void SetWindowAlpha(const WindowEntry *entry, unsigned char alpha);
 
 #endif

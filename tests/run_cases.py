@@ -64,7 +64,7 @@ def run(tool, args, tags):
                    '/dev/null']
     gone = getattr(fixture, 'DISPLAY_VARIABLES', ['DISPLAY'])
     env = {k: v + '.gone' if k in gone and 'nodisplay' in tags else v for k, v in os.environ.items()}
-    env.update((k, v) for k, v in tags.items() if k.isupper())
+    env.update((k, os.path.expandvars(v)) for k, v in tags.items() if k.isupper())
     out = subprocess.PIPE
     if 'head' in tags:
         reader, out = os.pipe()

@@ -80,6 +80,9 @@ def start(rows):
         check = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent, override_redirect=1)
         check.change_property(CHECK, Xatom.WINDOW, 32, [check.id])
     windows.extend([row['name'], create(row), row['flags']] for row in rows)
+    for _, client, flags in windows:
+        if 'raised' in flags:
+            client.configure(stack_mode=X.Above)
     if not managed:
         wm['list'] = check.id, [client.id for _, client, flags in windows if flags.get('frame') == 'tabs']
         hold_screen(*wm['list'])
@@ -118,11 +121,13 @@ def state():
     for name, client, frame, flags in framed:
         if frame.id in order and (frame != client or not managed or 'hidden' in flags):
             settled[client.id] = frame
-            # Tabs share their frame: each shows its own alpha on its client.
-            shown = alpha(client), alpha(client if flags.get('frame') == 'tabs' else frame)
+            # Tabs share their frame, topmost first: each shows its own alpha on its client.
+            tabs = flags.get('frame') == 'tabs'
+            stacked = [child.id for child in frame.query_tree().children].index(client.id) if tabs else 0
+            shown = alpha(client), alpha(client if tabs else frame)
             shown = shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown
-            found.append((order.index(frame.id), name, shown))
-    return [(name, alpha) for _, name, alpha in sorted(found)]
+            found.append((order.index(frame.id), -stacked, name, shown))
+    return [(name, alpha) for _, _, name, alpha in sorted(found)]
 
 
 stop = conn.close

@@ -3,7 +3,7 @@
 
 #include "window_walk.h"
 
-/* Makes the window layered with target_spec's alpha if both its filters match. */
+/* Gives the window target_spec's alpha if both its filters match. */
 void ApplyTranslucency(const WindowEntry *entry);
 
 #endif

@@ -17,6 +17,5 @@ int main(int argc, char **argv)
 		fputs("No target is specified.\n", stderr);
 		return 1;
 	}
-	WindowWalk(ApplyTranslucency);
-	return 0;
+	return WindowWalk(ApplyTranslucency);
 }

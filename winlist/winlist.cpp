@@ -5,28 +5,9 @@
 
 static const char RECORD_FORMAT[] = "Window class:\"%s\"\nWindow name:\"%s\"\n\n";
 
-static BOOL output_is_console;
+static int output_is_console;
 enum WriteState { ALL_WRITTEN, WRITE_FAILED, READER_GONE };
 static WriteState write_state;
-
-/*
- * Returns the length of the valid UTF-8 character at text, or 0 where none
- * starts. The second byte's range rules out overlong forms, surrogates and
- * code points past U+10FFFF.
- */
-static int CharacterLength(const unsigned char *text)
-{
-	unsigned char lead = text[0];
-	int length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-	unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-	unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-
-	for (int i = 1; i < length; i++) {
-		if (text[i] < (i == 1 ? low : 0x80) || text[i] > (i == 1 ? high : 0xBF))
-			return 0;
-	}
-	return length;
-}
 
 /*
  * Titles are set by other programs, a web page's among them: on a console,
@@ -40,8 +21,8 @@ static void MaskControls(char *shown, const char *text)
 	const unsigned char *byte = (const unsigned char *)text;
 
 	while (*byte != '\0') {
-		int length = CharacterLength(byte);
-		BOOL control = length == 0 || *byte < 0x20 || *byte == 0x7F || (*byte == 0xC2 && byte[1] <= 0x9F);
+		int length = Utf8CharacterLength((const char *)byte, strlen((const char *)byte));
+		bool control = length <= 0 || *byte < 0x20 || *byte == 0x7F || (*byte == 0xC2 && byte[1] <= 0x9F);
 		if (control) {
 			*shown++ = '?';
 		} else {
@@ -56,12 +37,9 @@ static void MaskControls(char *shown, const char *text)
 /* Some C runtimes report a failed write only through ferror, not printf's result. */
 static void NoteWriteState(void)
 {
-	DWORD error = GetLastError();
-
 	if (write_state != ALL_WRITTEN || !ferror(stdout))
 		return;
-	write_state = error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED
-		? READER_GONE : WRITE_FAILED;
+	write_state = OutputReaderGone() ? READER_GONE : WRITE_FAILED;
 }
 
 static void ListWindow(const WindowEntry *entry)
@@ -78,25 +56,23 @@ static void ListWindow(const WindowEntry *entry)
 	MaskControls(class_name, entry->class_name);
 	MaskControls(title, entry->title);
 	snprintf(record, sizeof record, RECORD_FORMAT, class_name, title);
-	if (!WriteConsoleUtf8(GetStdHandle(STD_OUTPUT_HANDLE), record) && write_state == ALL_WRITTEN)
+	if (!WriteConsoleText(record) && write_state == ALL_WRITTEN)
 		write_state = WRITE_FAILED;
 }
 
 int main()
 {
 	static char output_buffer[1 << 16];
-	DWORD mode;
 
-	/* Not _isatty: it also says yes for the NUL device. */
-	output_is_console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+	output_is_console = OutputIsConsole();
 	/* The C runtime writes record by record to what _isatty calls a terminal; NUL is none. */
 	if (!output_is_console)
 		setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
-	WindowWalk(ListWindow);
+	int walked = WindowWalk(ListWindow);
 	fflush(stdout);
 	NoteWriteState();
 	/* A reader that stopped early is no failure to report, as for every filter. */
-	if (write_state == WRITE_FAILED)
+	if (walked == 0 && write_state == WRITE_FAILED)
 		fputs("Cannot write the window list.\n", stderr);
-	return write_state == ALL_WRITTEN ? 0 : 1;
+	return walked != 0 || write_state != ALL_WRITTEN ? 1 : 0;
 }

@@ -1,6 +1,5 @@
 /*
- * The window-manager interface through KWin's scripting, over D-Bus, for a
- * Plasma Wayland session.
+ * KDE Plasma's Wayland session, through KWin's scripting over D-Bus.
  *
  * KWin runs scripts of the tool's own: the first lists the windows, topmost
  * first where KWin tells its stacking, and hands each one's id, class name
@@ -13,7 +12,7 @@
  * removed again, and the script is unloaded even when the tool fails or is
  * stopped midway.
  */
-#include "linux_backend.h"
+#include "linux_backends.h"
 
 #include <dbus/dbus.h>
 #include <signal.h>
@@ -82,18 +81,24 @@ static DBusConnection *bus;
 static char kwin_name[256];
 /* The value of the script being run, in its names and in every answer it sends. */
 static char token[33];
-static BOOL script_failed;
+static bool script_failed;
 /* The file of the script being run; empty when none is. */
 static char script_path[4096];
 /* The names of the scripts loaded now: one per attempt. */
 static char script_names[LOAD_ATTEMPTS][64];
 static char script[sizeof CHANGE_SCRIPT + CHANGES_CAPACITY + 512];
+/* The alphas set during the walk, sent at its end or when there is no more room. */
 static char changes[CHANGES_CAPACITY];
 static int changes_length;
-/* The id, class name and title of the window whose callback runs. */
-static const char *current_texts[3];
-static HWND current_window;
+/* Whether KWin failed a script of the walk, or stopped answering. */
+static bool kwin_lost;
 static sigset_t stop_signals;
+
+/* A window of the listing: its entry, and KWin's id of it. */
+struct KWinWindow {
+	WindowEntry entry;
+	const char *id;
+};
 
 /* Returns KWin's reply to a call, or NULL when it failed, saying why in error where that is not NULL. */
 static DBusMessage *CallKWin(DBusError *error, const char *path, const char *interface, const char *method,
@@ -136,7 +141,7 @@ static void UnloadScripts(void)
 	script_path[0] = '\0';
 }
 
-static BOOL StopAsked(void)
+static bool StopAsked(void)
 {
 	sigset_t pending;
 
@@ -171,8 +176,8 @@ static const char *NextText(DBusMessageIter *texts)
 	return text;
 }
 
-/* Returns TRUE when the message is this run's script calling back with method. */
-static BOOL IsOwnAnswer(DBusMessage *message, const char *method)
+/* Returns whether the message is this run's script calling back with method. */
+static bool IsOwnAnswer(DBusMessage *message, const char *method)
 {
 	DBusMessageIter arguments;
 	const char *sender = dbus_message_get_sender(message);
@@ -180,7 +185,7 @@ static BOOL IsOwnAnswer(DBusMessage *message, const char *method)
 
 	if (!dbus_message_is_method_call(message, "org.vitrel.Walk", method) || sender == NULL
 	    || strcmp(sender, kwin_name) != 0 || !dbus_message_iter_init(message, &arguments))
-		return FALSE;
+		return false;
 	value = NextText(&arguments);
 	return value != NULL && strcmp(value, token) == 0;
 }
@@ -194,7 +199,7 @@ static DBusMessage *AwaitScript(void)
 {
 	for (int waited = 0; waited <= CALLBACK_GRACE_MS; waited += 50) {
 		for (DBusMessage *message; (message = dbus_connection_pop_message(bus)) != NULL;) {
-			BOOL done = IsOwnAnswer(message, "Done");
+			bool done = IsOwnAnswer(message, "Done");
 			if (done || IsOwnAnswer(message, "Failed")) {
 				DBusMessage *reply = dbus_message_new_method_return(message);
 				if (reply != NULL) {
@@ -204,7 +209,7 @@ static DBusMessage *AwaitScript(void)
 				if (done)
 					return message;
 				dbus_message_unref(message);
-				script_failed = TRUE;
+				script_failed = true;
 				return NULL;
 			}
 			dbus_message_unref(message);
@@ -226,7 +231,7 @@ static const char *FolderOf(const char *variable)
 }
 
 /* Writes the script into a private file of the runtime folder, or of the temporary one where that cannot take it. */
-static BOOL WriteScript(const char *source)
+static bool WriteScript(const char *source)
 {
 	const char *folders[] = {FolderOf("XDG_RUNTIME_DIR"), FolderOf("TMPDIR")};
 	size_t length = strlen(source);
@@ -237,14 +242,14 @@ static BOOL WriteScript(const char *source)
 		int fd = mkstemp(script_path);
 		if (fd < 0)
 			continue;
-		BOOL written = write(fd, source, length) == (ssize_t)length;
+		bool written = write(fd, source, length) == (ssize_t)length;
 		close(fd);
 		if (written)
-			return TRUE;
+			return true;
 		unlink(script_path);
 	}
 	script_path[0] = '\0';
-	return FALSE;
+	return false;
 }
 
 enum RunOutcome { NOT_LOADED, NOT_RUN, RUN };
@@ -277,7 +282,7 @@ static RunOutcome LoadAndRun(int attempt)
 		dbus_error_init(&error);
 		snprintf(object_path, sizeof object_path, script_objects[object], (int)id);
 		reply = CallKWin(&error, object_path, "org.kde.kwin.Script", "run", DBUS_TYPE_INVALID);
-		BOOL unknown = dbus_error_has_name(&error, DBUS_ERROR_UNKNOWN_OBJECT);
+		bool unknown = dbus_error_has_name(&error, DBUS_ERROR_UNKNOWN_OBJECT);
 		dbus_error_free(&error);
 		if (reply != NULL)
 			dbus_message_unref(reply);
@@ -288,7 +293,8 @@ static RunOutcome LoadAndRun(int attempt)
 }
 
 /*
- * Runs the script source in KWin and returns what it handed back. Another
+ * Runs the script source in KWin and returns what it handed back, or NULL
+ * where KWin failed it or did not answer. Another
  * program's script can hold the object of the id KWin gives a new one; the
  * script is then loaded once more, under another id.
  */
@@ -307,22 +313,18 @@ static DBusMessage *RunScript(const char *source)
 	}
 	UnloadScripts();
 	LetStopSignalsIn();
-	if (answer == NULL)
-		Fail("Display connection lost.\n");
+	kwin_lost = kwin_lost || answer == NULL;
 	return answer;
 }
 
-static BOOL Connect(void)
+static int Connect(void)
 {
 	bus = ConnectToOwner("org.kde.KWin", kwin_name, sizeof kwin_name);
-	if (bus == NULL)
-		return FALSE;
 	sigemptyset(&stop_signals);
 	sigaddset(&stop_signals, SIGINT);
 	sigaddset(&stop_signals, SIGTERM);
 	sigaddset(&stop_signals, SIGHUP);
-	atexit(UnloadScripts);
-	return TRUE;
+	return bus != NULL;
 }
 
 /* Each script has a value of its own, so that no run, and no earlier script, can pass for it. */
@@ -347,61 +349,55 @@ static void SendChanges(void)
 		return;
 	NewToken();
 	snprintf(script, sizeof script, CHANGE_SCRIPT, changes, name, token, name, token);
-	dbus_message_unref(RunScript(script));
+	DBusMessage *answer = RunScript(script);
+	if (answer != NULL)
+		dbus_message_unref(answer);
 	changes_length = 0;
 }
 
-static BOOL EnumKWinWindows(WNDENUMPROC callback, LPARAM context)
+static WalkResult Walk(WindowVisit visit)
 {
 	DBusMessageIter arguments, texts;
 	const char *name = dbus_bus_get_unique_name(bus);
+	KWinWindow window;
 
 	NewToken();
 	snprintf(script, sizeof script, LIST_SCRIPT, name, token, name, token);
 	DBusMessage *listing = RunScript(script);
-	/* The token comes first, then the texts. */
+	if (listing == NULL)
+		return WALK_LOST;
+	/* The token comes first, then each window's id, class name and title. */
 	if (dbus_message_iter_init(listing, &arguments) && dbus_message_iter_next(&arguments)
 	    && dbus_message_iter_get_arg_type(&arguments) == DBUS_TYPE_ARRAY) {
 		dbus_message_iter_recurse(&arguments, &texts);
-		for (current_window = 1; current_window > 0; current_window++) {
-			current_texts[0] = NextText(&texts);
-			current_texts[1] = NextText(&texts);
-			current_texts[2] = NextText(&texts);
-			if (current_texts[2] == NULL || !callback(current_window, context))
+		for (uint64_t listed = 1;; listed++) {
+			const char *class_name, *title;
+			window.id = NextText(&texts);
+			class_name = NextText(&texts);
+			title = NextText(&texts);
+			if (title == NULL)
 				break;
+			window.entry.handle = listed;
+			CopyWindowText(window.entry.class_name, class_name, strlen(class_name));
+			CopyWindowText(window.entry.title, title, strlen(title));
+			visit(&window.entry);
 		}
 	}
-	current_window = 0;
 	dbus_message_unref(listing);
 	SendChanges();
-	return TRUE;
+	return kwin_lost ? WALK_LOST : WALK_DONE;
 }
 
-static int GetKWinClassName(HWND window, char *class_name, int capacity)
+static void SetAlpha(const WindowEntry *entry, unsigned char alpha)
 {
-	return CopyCurrentText(window, current_window, current_texts[1], class_name, capacity);
-}
-
-static int GetKWinWindowText(HWND window, char *title, int capacity)
-{
-	return CopyCurrentText(window, current_window, current_texts[2], title, capacity);
-}
-
-static BOOL SetKWinLayeredWindowAttributes(HWND window, COLORREF, BYTE alpha, DWORD flags)
-{
-	const char *id = window == current_window && window != 0 ? current_texts[0] : "";
+	const char *id = reinterpret_cast<const KWinWindow *>(entry)->id;
 
 	/* KWin's ids are braced UUIDs; anything else is never written into a script. */
-	if ((flags & LWA_ALPHA) == 0 || id[0] == '\0' || strlen(id) >= ID_CAPACITY
-	    || strspn(id, "{}-0123456789abcdefABCDEF") != strlen(id))
-		return FALSE;
+	if (id[0] == '\0' || strlen(id) >= ID_CAPACITY || strspn(id, "{}-0123456789abcdefABCDEF") != strlen(id))
+		return;
 	if (changes_length + CHANGE_ROOM > CHANGES_CAPACITY)
 		SendChanges();
 	changes_length += snprintf(changes + changes_length, CHANGE_ROOM, "'%s': %.6f, ", id, alpha / 255.0);
-	return TRUE;
 }
 
-const LinuxBackend kwin_backend = {
-	"kwin", Connect, EnumKWinWindows, GetKWinClassName, GetKWinWindowText, NULL, NULL,
-	SetKWinLayeredWindowAttributes,
-};
+const LinuxBackend kwin_backend = {"kwin", Connect, {Walk, SetAlpha}};

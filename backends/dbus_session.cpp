@@ -2,14 +2,14 @@
  * What the backends that talk to a Wayland compositor over the session bus
  * (KWin, GNOME Shell) share: finding it there.
  */
-#include "linux_backend.h"
+#include "linux_backends.h"
 
 #include <dbus/dbus.h>
 #include <stdio.h>
 #include <stdlib.h>
 
-/* Returns FALSE when the bus has no owner of the name. */
-static BOOL FindOwner(DBusConnection *bus, const char *name, char *owner, size_t capacity)
+/* Returns false when the bus has no owner of the name. */
+static bool FindOwner(DBusConnection *bus, const char *name, char *owner, size_t capacity)
 {
 	DBusMessage *call = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS,
 		"GetNameOwner");
@@ -33,7 +33,6 @@ DBusConnection *ConnectToOwner(const char *name, char *owner, size_t capacity)
 
 	if (wayland == NULL || wayland[0] == '\0' || getenv("DBUS_SESSION_BUS_ADDRESS") == NULL)
 		return NULL;
-	PlugStandardDescriptors();
 	DBusConnection *bus = dbus_bus_get_private(DBUS_BUS_SESSION, NULL);
 	if (bus == NULL)
 		return NULL;

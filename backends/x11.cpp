@@ -336,47 +336,74 @@ static int FillBatch(const Screen *screen, BatchWindow *batch, const xcb_window_
 	return count;
 }
 
+static void RequestTexts(BatchWindow *window, xcb_window_t client)
+{
+	window->class_cookie = RequestText(connection, client, XCB_ATOM_WM_CLASS);
+	window->name_cookie = RequestText(connection, client, atoms[ATOM_NET_WM_NAME]);
+}
+
+static void TakeTexts(BatchWindow *window)
+{
+	window->class_reply = xcb_get_property_reply(connection, window->class_cookie, NULL);
+	window->name_reply = xcb_get_property_reply(connection, window->name_cookie, NULL);
+}
+
 /*
- * Finds the clients yet unknown, those of frames the list does not place: a
- * frame with WM_STATE or without children is its own client, and only the
- * rest are searched.
+ * Asks every window's class and _NET_WM_NAME, and finds the clients yet
+ * unknown, those of frames the list does not place: a frame with WM_STATE or
+ * without children is its own client, and so the texts of each are asked
+ * along with its tree. Only the rest are searched, once every reply of the
+ * batch has come, and their clients' texts asked anew.
  */
 static void FindClients(BatchWindow *batch, int count)
 {
+	xcb_query_tree_reply_t *trees[BATCH_SIZE];
+
 	for (int i = 0; i < count; i++) {
 		if (batch[i].client != XCB_WINDOW_NONE)
 			continue;
 		batch[i].tree_cookie = xcb_query_tree(connection, batch[i].frame);
 		batch[i].state_cookie = RequestState(batch[i].frame);
 	}
+	for (int i = 0; i < count; i++)
+		RequestTexts(&batch[i], batch[i].client != XCB_WINDOW_NONE ? batch[i].client : batch[i].frame);
 	for (int i = 0; i < count; i++) {
-		BatchWindow *window = &batch[i];
-		if (window->client != XCB_WINDOW_NONE)
+		trees[i] = NULL;
+		if (batch[i].client != XCB_WINDOW_NONE)
 			continue;
-		xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, window->tree_cookie, NULL);
-		bool own = TakeState(window->state_cookie) || tree == NULL || xcb_query_tree_children_length(tree) == 0;
-		window->client = own ? window->frame : SearchSubtree(tree, 0);
-		if (window->client == XCB_WINDOW_NONE)
-			window->client = window->frame;
-		free(tree);
+		trees[i] = xcb_query_tree_reply(connection, batch[i].tree_cookie, NULL);
+		if (TakeState(batch[i].state_cookie) || trees[i] == NULL || xcb_query_tree_children_length(trees[i]) == 0)
+			batch[i].client = batch[i].frame;
+	}
+	for (int i = 0; i < count; i++)
+		TakeTexts(&batch[i]);
+	for (int i = 0; i < count; i++) {
+		if (batch[i].client != XCB_WINDOW_NONE)
+			continue;
+		batch[i].client = SearchSubtree(trees[i], 0);
+		if (batch[i].client == XCB_WINDOW_NONE)
+			batch[i].client = batch[i].frame;
+		if (batch[i].client != batch[i].frame) {
+			free(batch[i].class_reply);
+			free(batch[i].name_reply);
+			RequestTexts(&batch[i], batch[i].client);
+		}
+	}
+	for (int i = 0; i < count; i++) {
+		if (trees[i] != NULL && batch[i].client != batch[i].frame)
+			TakeTexts(&batch[i]);
+		free(trees[i]);
 	}
 }
 
 /*
- * Asks every client's class and _NET_WM_NAME, then WM_NAME of those without
- * one, each as soon as its _NET_WM_NAME has come, so that the server works
- * on those while the rest come.
+ * Asks WM_NAME of the windows without a _NET_WM_NAME, whose replies are
+ * taken as each is visited.
  */
-static void ReadTexts(BatchWindow *batch, int count)
+static void AskMissingNames(BatchWindow *batch, int count)
 {
 	for (int i = 0; i < count; i++) {
-		batch[i].class_cookie = RequestText(connection, batch[i].client, XCB_ATOM_WM_CLASS);
-		batch[i].name_cookie = RequestText(connection, batch[i].client, atoms[ATOM_NET_WM_NAME]);
-	}
-	for (int i = 0; i < count; i++) {
 		BatchWindow *window = &batch[i];
-		window->class_reply = xcb_get_property_reply(connection, window->class_cookie, NULL);
-		window->name_reply = xcb_get_property_reply(connection, window->name_cookie, NULL);
 		window->wm_name = !HasProperty(window->name_reply) || xcb_get_property_value_length(window->name_reply) == 0;
 		if (window->wm_name) {
 			free(window->name_reply);
@@ -423,7 +450,7 @@ static WalkResult Walk(WindowVisit visit)
 		while (next >= 0 && !xcb_connection_has_error(connection)) {
 			int count = FillBatch(&screen, batch, children, &next, &tab);
 			FindClients(batch, count);
-			ReadTexts(batch, count);
+			AskMissingNames(batch, count);
 			VisitBatch(batch, count, visit);
 		}
 		free(tree);

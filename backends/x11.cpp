@@ -342,22 +342,34 @@ static void RequestTexts(BatchWindow *window, xcb_window_t client)
 	window->name_cookie = RequestText(connection, client, atoms[ATOM_NET_WM_NAME]);
 }
 
+/*
+ * Takes a window's class and _NET_WM_NAME, and asks its WM_NAME at once
+ * where it has no _NET_WM_NAME, so that the server works on that while the
+ * rest come; that reply is taken as the window is visited.
+ */
 static void TakeTexts(BatchWindow *window)
 {
 	window->class_reply = xcb_get_property_reply(connection, window->class_cookie, NULL);
 	window->name_reply = xcb_get_property_reply(connection, window->name_cookie, NULL);
+	window->wm_name = !HasProperty(window->name_reply) || xcb_get_property_value_length(window->name_reply) == 0;
+	if (window->wm_name) {
+		free(window->name_reply);
+		window->name_reply = NULL;
+		window->name_cookie = RequestText(connection, window->client, XCB_ATOM_WM_NAME);
+	}
 }
 
 /*
- * Asks every window's class and _NET_WM_NAME, and finds the clients yet
- * unknown, those of frames the list does not place: a frame with WM_STATE or
- * without children is its own client, and so the texts of each are asked
- * along with its tree. Only the rest are searched, once every reply of the
- * batch has come, and their clients' texts asked anew.
+ * Asks every window's texts, and finds the clients yet unknown, those of
+ * frames the list does not place: a frame with WM_STATE or without children
+ * is its own client, and so the texts of each are asked along with its tree.
+ * Only the rest are searched, once every reply of the batch has come, and
+ * their clients' texts asked anew.
  */
-static void FindClients(BatchWindow *batch, int count)
+static void ReadBatch(BatchWindow *batch, int count)
 {
 	xcb_query_tree_reply_t *trees[BATCH_SIZE];
+	bool searched[BATCH_SIZE];
 
 	for (int i = 0; i < count; i++) {
 		if (batch[i].client != XCB_WINDOW_NONE)
@@ -369,47 +381,35 @@ static void FindClients(BatchWindow *batch, int count)
 		RequestTexts(&batch[i], batch[i].client != XCB_WINDOW_NONE ? batch[i].client : batch[i].frame);
 	for (int i = 0; i < count; i++) {
 		trees[i] = NULL;
+		searched[i] = false;
 		if (batch[i].client != XCB_WINDOW_NONE)
 			continue;
 		trees[i] = xcb_query_tree_reply(connection, batch[i].tree_cookie, NULL);
-		if (TakeState(batch[i].state_cookie) || trees[i] == NULL || xcb_query_tree_children_length(trees[i]) == 0)
+		searched[i] = !TakeState(batch[i].state_cookie) && trees[i] != NULL
+			&& xcb_query_tree_children_length(trees[i]) > 0;
+		if (!searched[i])
 			batch[i].client = batch[i].frame;
 	}
-	for (int i = 0; i < count; i++)
-		TakeTexts(&batch[i]);
 	for (int i = 0; i < count; i++) {
-		if (batch[i].client != XCB_WINDOW_NONE)
+		if (!searched[i]) {
+			TakeTexts(&batch[i]);
+			continue;
+		}
+		free(xcb_get_property_reply(connection, batch[i].class_cookie, NULL));
+		free(xcb_get_property_reply(connection, batch[i].name_cookie, NULL));
+	}
+	for (int i = 0; i < count; i++) {
+		if (!searched[i])
 			continue;
 		batch[i].client = SearchSubtree(trees[i], 0);
 		if (batch[i].client == XCB_WINDOW_NONE)
 			batch[i].client = batch[i].frame;
-		if (batch[i].client != batch[i].frame) {
-			free(batch[i].class_reply);
-			free(batch[i].name_reply);
-			RequestTexts(&batch[i], batch[i].client);
-		}
+		RequestTexts(&batch[i], batch[i].client);
 	}
 	for (int i = 0; i < count; i++) {
-		if (trees[i] != NULL && batch[i].client != batch[i].frame)
+		if (searched[i])
 			TakeTexts(&batch[i]);
 		free(trees[i]);
-	}
-}
-
-/*
- * Asks WM_NAME of the windows without a _NET_WM_NAME, whose replies are
- * taken as each is visited.
- */
-static void AskMissingNames(BatchWindow *batch, int count)
-{
-	for (int i = 0; i < count; i++) {
-		BatchWindow *window = &batch[i];
-		window->wm_name = !HasProperty(window->name_reply) || xcb_get_property_value_length(window->name_reply) == 0;
-		if (window->wm_name) {
-			free(window->name_reply);
-			window->name_reply = NULL;
-			window->name_cookie = RequestText(connection, window->client, XCB_ATOM_WM_NAME);
-		}
 	}
 }
 
@@ -449,8 +449,7 @@ static WalkResult Walk(WindowVisit visit)
 		int next = tree != NULL ? xcb_query_tree_children_length(tree) - 1 : -1, tab = 0;
 		while (next >= 0 && !xcb_connection_has_error(connection)) {
 			int count = FillBatch(&screen, batch, children, &next, &tab);
-			FindClients(batch, count);
-			AskMissingNames(batch, count);
+			ReadBatch(batch, count);
 			VisitBatch(batch, count, visit);
 		}
 		free(tree);

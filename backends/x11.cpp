@@ -37,7 +37,7 @@ enum {
 	 * walk takes. Each batch costs a few round trips, which a large one
 	 * spreads thin.
 	 */
-	BATCH_SIZE = 2048,
+	BATCH_SIZE = 1536,
 	/* The children of one window asked about at once, in the search below a frame. */
 	SEARCH_BATCH = 256,
 	/* Clients of a window manager's list that are placed in their frames; the rest are searched for. */
@@ -360,17 +360,12 @@ static void TakeTexts(BatchWindow *window)
 }
 
 /*
- * Asks every window's texts, and finds the clients yet unknown, those of
- * frames the list does not place: a frame with WM_STATE or without children
- * is its own client, and so the texts of each are asked along with its tree.
- * Only the rest are searched, once every reply of the batch has come, and
- * their clients' texts asked anew.
+ * Asks every window's texts, and about the frames the list does not place:
+ * one with WM_STATE or without children is its own client, and so the texts
+ * of each are asked along with its tree.
  */
-static void ReadBatch(BatchWindow *batch, int count)
+static void RequestBatch(BatchWindow *batch, int count)
 {
-	xcb_query_tree_reply_t *trees[BATCH_SIZE];
-	bool searched[BATCH_SIZE];
-
 	for (int i = 0; i < count; i++) {
 		if (batch[i].client != XCB_WINDOW_NONE)
 			continue;
@@ -379,6 +374,18 @@ static void ReadBatch(BatchWindow *batch, int count)
 	}
 	for (int i = 0; i < count; i++)
 		RequestTexts(&batch[i], batch[i].client != XCB_WINDOW_NONE ? batch[i].client : batch[i].frame);
+}
+
+/*
+ * Takes what RequestBatch asked, and searches below the frames that are not
+ * their own clients, once every reply of the batch has come; their clients'
+ * texts are asked anew.
+ */
+static void TakeBatch(BatchWindow *batch, int count)
+{
+	xcb_query_tree_reply_t *trees[BATCH_SIZE];
+	bool searched[BATCH_SIZE];
+
 	for (int i = 0; i < count; i++) {
 		trees[i] = NULL;
 		searched[i] = false;
@@ -438,7 +445,8 @@ static void VisitBatch(BatchWindow *batch, int count, WindowVisit visit)
 static WalkResult Walk(WindowVisit visit)
 {
 	static Screen screen;
-	static BatchWindow batch[BATCH_SIZE];
+	/* While the windows of one are visited, the server answers for the next. */
+	static BatchWindow batches[2][BATCH_SIZE];
 
 	for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection)); it.rem > 0;
 	     xcb_screen_next(&it)) {
@@ -447,10 +455,15 @@ static WalkResult Walk(WindowVisit visit)
 		xcb_window_t *children = tree != NULL ? xcb_query_tree_children(tree) : NULL;
 		/* The server lists children bottom first; the walk goes topmost first. */
 		int next = tree != NULL ? xcb_query_tree_children_length(tree) - 1 : -1, tab = 0;
-		while (next >= 0 && !xcb_connection_has_error(connection)) {
-			int count = FillBatch(&screen, batch, children, &next, &tab);
-			ReadBatch(batch, count);
-			VisitBatch(batch, count, visit);
+		int counts[2] = {next >= 0 ? FillBatch(&screen, batches[0], children, &next, &tab) : 0, 0}, current = 0;
+		RequestBatch(batches[0], counts[0]);
+		while (counts[current] > 0 && !xcb_connection_has_error(connection)) {
+			int following = 1 - current;
+			TakeBatch(batches[current], counts[current]);
+			counts[following] = next >= 0 ? FillBatch(&screen, batches[following], children, &next, &tab) : 0;
+			RequestBatch(batches[following], counts[following]);
+			VisitBatch(batches[current], counts[current], visit);
+			current = following;
 		}
 		free(tree);
 	}

@@ -23,6 +23,7 @@ static Display *text_display;
 
 xcb_connection_t *ConnectToDisplay(void)
 {
+	/* Given somewhere to put the screen's number, xcb refuses a screen the server lacks. */
 	int screen = 0;
 
 	/* xcb writes a server's reason for refusing a client to standard error: the tools say one line of their own. */
@@ -36,7 +37,7 @@ xcb_connection_t *ConnectToDisplay(void)
 	}
 	if (quiet >= 0)
 		close(quiet);
-	if (!xcb_connection_has_error(connection) && screen < xcb_setup_roots_length(xcb_get_setup(connection)))
+	if (!xcb_connection_has_error(connection))
 		return connection;
 	xcb_disconnect(connection);
 	return NULL;

@@ -122,11 +122,12 @@ static int ReadListed(DBusMessageIter *windows, Listed *listed)
 		}
 		if (dbus_message_iter_next(&fields))
 			dbus_message_iter_get_basic(&fields, &x11_window);
-		if (x11_window != 0 && x11_window <= UINT32_MAX && !xwayland_tried) {
+		bool x11 = x11_window != 0 && x11_window <= UINT32_MAX;
+		if (x11 && !xwayland_tried) {
 			xwayland_tried = true;
 			xwayland = ConnectToDisplay();
 		}
-		listed[count].from_xwayland = x11_window != 0 && x11_window <= UINT32_MAX && xwayland != NULL;
+		listed[count].from_xwayland = x11 && xwayland != NULL;
 		if (listed[count].from_xwayland)
 			listed[count].class_cookie = RequestText(xwayland, (xcb_window_t)x11_window, XCB_ATOM_WM_CLASS);
 		dbus_message_iter_next(windows);

@@ -86,9 +86,8 @@ struct BatchWindow {
 	xcb_get_property_cookie_t class_cookie;
 	xcb_get_property_cookie_t name_cookie;
 	xcb_get_property_reply_t *class_reply;
+	/* NULL while WM_NAME is asked, for want of a _NET_WM_NAME. */
 	xcb_get_property_reply_t *name_reply;
-	/* Whether WM_NAME is asked, for want of a _NET_WM_NAME. */
-	bool wm_name;
 };
 
 static int Connect(void)
@@ -230,6 +229,13 @@ static void PlaceListedClients(Screen *screen, xcb_get_property_reply_t *list)
 	std::sort(screen->placements, screen->placements + screen->placement_count, ByFrame);
 }
 
+/* Whether placement i is the first of a frame that holds several clients. */
+static bool FirstOfTabs(const Placement *placements, int i, int count)
+{
+	return i + 1 < count && placements[i].frame == placements[i + 1].frame
+		&& (i == 0 || placements[i - 1].frame != placements[i].frame);
+}
+
 /* Puts the tabs of each frame that holds several clients in the frame's own stacking order. */
 static void StackTabs(Screen *screen)
 {
@@ -237,12 +243,12 @@ static void StackTabs(Screen *screen)
 	Placement *placements = screen->placements;
 	int count = screen->placement_count;
 
-	for (int i = 0; i + 1 < count; i++) {
-		if (placements[i].frame == placements[i + 1].frame && (i == 0 || placements[i - 1].frame != placements[i].frame))
+	for (int i = 0; i < count; i++) {
+		if (FirstOfTabs(placements, i, count))
 			cookies[i] = xcb_query_tree(connection, placements[i].frame);
 	}
-	for (int i = 0; i + 1 < count; i++) {
-		if (placements[i].frame != placements[i + 1].frame || (i > 0 && placements[i - 1].frame == placements[i].frame))
+	for (int i = 0; i < count; i++) {
+		if (!FirstOfTabs(placements, i, count))
 			continue;
 		xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, cookies[i], NULL);
 		xcb_window_t *children = tree != NULL ? xcb_query_tree_children(tree) : NULL;
@@ -351,8 +357,7 @@ static void TakeTexts(BatchWindow *window)
 {
 	window->class_reply = xcb_get_property_reply(connection, window->class_cookie, NULL);
 	window->name_reply = xcb_get_property_reply(connection, window->name_cookie, NULL);
-	window->wm_name = !HasProperty(window->name_reply) || xcb_get_property_value_length(window->name_reply) == 0;
-	if (window->wm_name) {
+	if (!HasProperty(window->name_reply) || xcb_get_property_value_length(window->name_reply) == 0) {
 		free(window->name_reply);
 		window->name_reply = NULL;
 		window->name_cookie = RequestText(connection, window->client, XCB_ATOM_WM_NAME);
@@ -426,7 +431,7 @@ static void VisitBatch(BatchWindow *batch, int count, WindowVisit visit)
 
 	for (int i = 0; i < count; i++) {
 		BatchWindow *window = &batch[i];
-		if (window->wm_name)
+		if (window->name_reply == NULL)
 			window->name_reply = xcb_get_property_reply(connection, window->name_cookie, NULL);
 		entry.handle = (uint64_t)window->frame << 32 | window->client;
 		if (CopyClassName(entry.class_name, window->class_reply) < 0)

@@ -19,9 +19,10 @@ static WriteState write_state;
 static void MaskControls(char *shown, const char *text)
 {
 	const unsigned char *byte = (const unsigned char *)text;
+	const unsigned char *end = byte + strlen(text);
 
-	while (*byte != '\0') {
-		int length = Utf8CharacterLength((const char *)byte, strlen((const char *)byte));
+	while (byte < end) {
+		int length = Utf8CharacterLength((const char *)byte, (size_t)(end - byte));
 		bool control = length <= 0 || *byte < 0x20 || *byte == 0x7F || (*byte == 0xC2 && byte[1] <= 0x9F);
 		if (control) {
 			*shown++ = '?';

@@ -14,9 +14,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 enum {
@@ -38,74 +35,30 @@ static int ipc = -1;
 static char commands[COMMANDS_CAPACITY];
 static int commands_length;
 
-static bool Transfer(char *data, size_t length, bool sending)
-{
-	while (length > 0) {
-		ssize_t done = sending ? send(ipc, data, length, MSG_NOSIGNAL) : recv(ipc, data, length, 0);
-		if (done <= 0)
-			return false;
-		data += done;
-		length -= (size_t)done;
-	}
-	return true;
-}
-
-/* Sends one message and returns its reply, parsed as it arrives; NULL, with the connection closed, where it is lost. */
+/* Sends one message and returns its reply; NULL, with the connection closed, where it is lost. */
 static json_object *Exchange(uint32_t type, char *payload, uint32_t length)
 {
 	char header[IPC_HEADER_SIZE] = "i3-ipc";
-	char piece[4096];
 	json_object *reply = NULL;
-	json_tokener *tokener = NULL;
-	bool received = ipc >= 0;
 
 	memcpy(header + 6, &length, 4);
 	memcpy(header + 10, &type, 4);
-	received = received && Transfer(header, sizeof header, true) && Transfer(payload, length, true)
-		&& Transfer(header, sizeof header, false) && memcmp(header, "i3-ipc", 6) == 0;
-	if (received) {
+	if (ipc >= 0 && TransferAll(ipc, header, sizeof header, true) && TransferAll(ipc, payload, length, true)
+		&& TransferAll(ipc, header, sizeof header, false) && memcmp(header, "i3-ipc", 6) == 0) {
 		memcpy(&length, header + 6, 4);
-		tokener = json_tokener_new_ex(TREE_DEPTH);
-		received = tokener != NULL;
+		reply = ReceiveJson(ipc, length, TREE_DEPTH);
 	}
-	for (uint32_t piece_length; received && length > 0; length -= piece_length) {
-		piece_length = length < sizeof piece ? length : (uint32_t)sizeof piece;
-		received = Transfer(piece, piece_length, false);
-		if (received)
-			reply = json_tokener_parse_ex(tokener, piece, (int)piece_length);
-	}
-	if (tokener != NULL)
-		json_tokener_free(tokener);
-	if (received && reply != NULL)
-		return reply;
-	json_object_put(reply);
-	if (ipc >= 0)
+	if (reply == NULL && ipc >= 0) {
 		close(ipc);
-	ipc = -1;
-	return NULL;
+		ipc = -1;
+	}
+	return reply;
 }
 
 static int Connect(void)
 {
-	const char *path = getenv("SWAYSOCK");
-	sockaddr_un address = {};
-
-	if (path == NULL || strlen(path) == 0 || strlen(path) >= sizeof address.sun_path)
-		return 0;
-	address.sun_family = AF_UNIX;
-	memcpy(address.sun_path, path, strlen(path) + 1);
-	ipc = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-	if (ipc >= 0 && connect(ipc, (sockaddr *)&address, sizeof address) == 0) {
-		/* A stopped or hung sway still accepts: a reply that does not come is a lost connection. */
-		timeval timeout = {REPLY_TIMEOUT_MS / 1000, 0};
-		setsockopt(ipc, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-		setsockopt(ipc, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-		return 1;
-	}
-	if (ipc >= 0)
-		close(ipc);
-	ipc = -1;
-	return 0;
+	ipc = ConnectToSocket(getenv("SWAYSOCK"));
+	return ipc >= 0;
 }
 
 static void SendCommands(void)

@@ -12,13 +12,15 @@
 
 /*
  * VITREL_WINDOW_SYSTEM names the backend to use; else a sway session is told
- * by SWAYSOCK, a Plasma Wayland one by KWin on the session bus, a GNOME one by
- * the project's Shell extension there, and X11 (XWayland too) is the rest. A
- * variable left behind by a window system that has gone is passed over.
+ * by SWAYSOCK, a Wayfire one by WAYFIRE_SOCKET, a Plasma Wayland one by KWin
+ * on the session bus, a GNOME one by the project's Shell extension there, and
+ * X11 (XWayland too) is the rest. A variable left behind by a window system
+ * that has gone is passed over.
  */
 const WindowSystem *FindWindowSystem(void)
 {
-	static const LinuxBackend *const backends[] = {&sway_backend, &kwin_backend, &gnome_backend, &x11_backend};
+	static const LinuxBackend *const backends[] = {&sway_backend, &wayfire_backend, &kwin_backend, &gnome_backend,
+		&x11_backend};
 	const char *forced = getenv("VITREL_WINDOW_SYSTEM");
 
 	/* So that no connection takes a closed standard descriptor, and a write to one still fails. */

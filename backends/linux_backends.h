@@ -24,6 +24,7 @@ struct LinuxBackend {
 
 extern const LinuxBackend x11_backend;
 extern const LinuxBackend sway_backend;
+extern const LinuxBackend wayfire_backend;
 extern const LinuxBackend kwin_backend;
 extern const LinuxBackend gnome_backend;
 

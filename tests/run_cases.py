@@ -2,9 +2,9 @@
 # Runs cases.txt against one window system, inside the session session.sh made:
 #   run_cases.py SYSTEM BIN-DIR [blend]
 # SYSTEM is x11, sway, sway112, kwin, kwin6, kwin67, gnome, gnome48, gnome50,
-# gnome51 or win32 (the .exe tools,
-# through $WINE); a fixture per window system makes and reads its windows.
-# With blend it checks instead what a person sees under a compositor.
+# gnome51, wayfire or win32 (the .exe tools, through $WINE); a fixture per
+# window system makes and reads its windows. With blend it checks instead
+# what a person sees under a compositor.
 import codecs
 import os
 import re
@@ -41,7 +41,7 @@ def read_table():
             continue
         (tool, _, tags), args = fields[0][0].rstrip(']').partition('['), fields[0][1:]
         tags = dict((tag.split('=') + [''])[:2] for tag in tags.split(',') + args[3:] * (tool == 'window') if tag)
-        if (tags.keys() & {'x11', 'win32', 'sway', 'kwin', 'kwin6', 'gnome', 'gnome48'} and system not in tags
+        if (tags.keys() & {'x11', 'win32', 'sway', 'kwin', 'kwin6', 'gnome', 'gnome48', 'wayfire'} and system not in tags
                 or getattr(fixture, 'skips', lambda tags: False)(tags)):
             continue
         if tool != 'window':
@@ -167,13 +167,26 @@ def run_cases(windows, cases):
         check(what + ': nothing left behind', getattr(fixture, 'leftovers', list)(), [])
 
 
+def wait_shown(windows):
+    """Until the window system shows them all: clients take their time."""
+    for _ in range(300):
+        if {name for name, _ in fixture.state()} >= {w['name'] for w in windows}:
+            break
+        time.sleep(0.1)
+    check('the windows are shown', sorted(name for name, _ in fixture.state()), sorted(w['name'] for w in windows))
+
+
 def check_blend():
-    fixture.start([{'name': n, 'class': b'vt.' + n.encode(), 'title': b'Blend', 'flags': {n: ''}}
-                   for n in ('blue', 'top')])
+    windows = [{'name': n, 'class': b'vt.' + n.encode(), 'title': b'Blend ' + n.encode(), 'flags': {n: ''}}
+               for n in ('blue', 'top')]
+    # One at a time, so that the second shows above the first.
+    for shown in (windows[:1], windows):
+        fixture.start(shown[-1:])
+        wait_shown(shown)
     status = run('vitrel', [b'-class', b'top', b'-trans', b'128'], {})[0]
     # Time for the compositor to paint the change.
     time.sleep(1)
-    pixel = tuple(reversed(fixture.root.get_image(100, 100, 1, 1, fixture.X.ZPixmap, 0xffffffff).data[:3]))
+    pixel = fixture.pixel(150, 120)
     near = all(abs(a - b) <= 8 for a, b in zip(pixel, (128, 128, 255)))
     check('a white window at alpha 128 over a blue one, within 8', (status, near or pixel), (0, True))
 
@@ -183,12 +196,7 @@ if 'blend' in sys.argv:
 else:
     windows, cases = read_table()
     fixture.start(windows)
-    # Until the window system shows them all: clients take their time.
-    for _ in range(300):
-        if {name for name, _ in fixture.state()} >= {w['name'] for w in windows}:
-            break
-        time.sleep(0.1)
-    check('the windows are shown', sorted(name for name, _ in fixture.state()), sorted(w['name'] for w in windows))
+    wait_shown(windows)
     run_cases(windows, cases)
 fixture.stop()
 print('%d passed, %d failed' % (results[1], results[0]))

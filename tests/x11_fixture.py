@@ -130,4 +130,8 @@ def state():
     return [(name, alpha) for _, _, name, alpha in sorted(found)]
 
 
+def pixel(x, y):
+    return tuple(reversed(root.get_image(x, y, 1, 1, X.ZPixmap, 0xffffffff).data[:3]))
+
+
 stop = conn.close

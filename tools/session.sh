@@ -7,12 +7,14 @@
 #
 # DESKTOP is sway, kwin or gnome from the host (sway 1.7, KWin 5.27, GNOME
 # Shell 43), or one from a Debian root: kwin6 and gnome48 from trixie, kwin67,
-# sway112 and gnome50 from testing, gnome51 from unstable.
+# sway112 and gnome50 from testing, gnome51 and wayfire (0.10) from unstable.
 #
 # Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
 # runs headless as the user nobody, since it will not run as root, with
 # XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in
-# a sway session. kwin is KWin's virtual Wayland session on a session bus of
+# a sway session. wayfire runs so too, with its IPC plugins, and the command
+# gets WAYFIRE_SOCKET in place of SWAYSOCK; its Xwayland, which takes the
+# clients of Wayfire's user alone, lets root's in as well. kwin is KWin's virtual Wayland session on a session bus of
 # its own, with Xwayland; KWIN_LOG names its log (GNOME Shell's too).
 # COMPOSITOR_PID is the compositor's process.
 # A Debian root is made under $DEBIAN_ROOTS on first use and kept
@@ -61,6 +63,7 @@ root() {
 	case $1 in
 	trixie) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland" ;;
 	testing) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland sway" ;;
+	unstable) packages="$packages wayfire x11-xserver-utils" ;;
 	esac
 	at=$DEBIAN_ROOTS/$1
 	# shellcheck disable=SC2086
@@ -155,6 +158,18 @@ for part; do
 			--clear-groups env -i PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless \
 			WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 sway -c "$state/sway.conf"
 		export XDG_RUNTIME_DIR="$state/run" SWAYSOCK="$(ls "$state"/run/sway-ipc.*.sock)" COMPOSITOR_PID=$!
+		;;
+	wayfire)
+		chown nobody "$state/run"
+		root unstable
+		printf '%s\n' '[core]' 'plugins = ipc ipc-rules alpha autostart' 'background_color = 0.0 0.0 1.0 1.0' \
+			'preferred_decoration_mode = client' '[autostart]' 'autostart_wf_shell = false' \
+			"announce = xhost +si:localuser:root >/dev/null; exec $state/announce" >"$state/wayfire.ini"
+		start "[ -s $state/run/session ]" "$IN_ROOT" setpriv --reuid nobody --regid nogroup --clear-groups env -i \
+			PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless WLR_RENDERER=pixman \
+			WLR_LIBINPUT_NO_DEVICES=1 wayfire -c "$state/wayfire.ini"
+		read -r _ display <"$state/run/session"
+		export XDG_RUNTIME_DIR="$state/run" WAYFIRE_SOCKET="$state/run/wayfire-$display-.socket" COMPOSITOR_PID=$!
 		;;
 	wine)
 		export WINEPREFIX="${WINEPREFIX:-$state/prefix}" WINEDEBUG=-all

@@ -2,14 +2,16 @@
 # fixture's own, each window row one program holding all its windows, and
 # xlogo through XWayland, each known by its title. Alphas are set and read
 # back through Wayfire's IPC, in the order the tools walk: most recently
-# focused first, and of those focused at once the newest. Rows turn the
-# ipc-rules plugin off around a run.
+# focused first, and of those focused at once (or never) the newest; and X11
+# windows of its own that take no focus, or that no row may list.
 import json
 import os
 import socket
 import struct
 import subprocess
 import time
+
+from Xlib import X, Xatom, Xutil, display
 
 IN_ROOT = os.environ['IN_ROOT'].split()
 UNLAYERED = '255'
@@ -35,7 +37,7 @@ def more():
 GLib.timeout_add(20, more)
 Gtk.main()
 """
-by_title, clients = {}, []
+by_title, clients, x11 = {}, [], []
 
 
 def call(method, **data):
@@ -51,8 +53,7 @@ def call(method, **data):
 
 def views():
     """The table's views, topmost first."""
-    listed = [view for view in call('window-rules/list-views') if view['title'] in by_title
-              and view['role'] == 'toplevel' and view['mapped']]
+    listed = [view for view in call('window-rules/list-views') if view['title'] in by_title and view['mapped']]
     return sorted(listed, key=lambda view: (view['last-focus-timestamp'], view['id']), reverse=True)
 
 
@@ -64,28 +65,64 @@ def plugins(names):
 
 
 def disturb(tags):
-    if 'off' not in tags:
-        return list
-    plugins('ipc alpha autostart')
-    return lambda: plugins('ipc ipc-rules alpha autostart')
+    """Turns ipc-rules off around the run, or starves the tool: on Wayfire's one CPU, where Wayfire runs first
+    whenever it can, the tool reads replies only while Wayfire waits. Returns the undoing."""
+    if 'off' in tags:
+        plugins('ipc alpha autostart')
+        return lambda: plugins('ipc ipc-rules alpha autostart')
+    if 'starved' in tags:
+        compositor, cpus = int(os.environ['COMPOSITOR_PID']), os.sched_getaffinity(0)
+        for pid in (compositor, 0):
+            os.sched_setaffinity(pid, {min(cpus)})
+        os.sched_setscheduler(compositor, os.SCHED_FIFO, os.sched_param(1))
+        return lambda: [os.sched_setscheduler(compositor, os.SCHED_OTHER, os.sched_param(0))] + [
+            os.sched_setaffinity(pid, cpus) for pid in (compositor, 0)]
+    return list
+
+
+def shown(title):
+    """Whether Wayfire shows a window of the title within 5 s; an X client's it now and then never does."""
+    for _ in range(50):
+        if any(view['title'] == title for view in call('window-rules/list-views')):
+            return True
+        time.sleep(0.1)
+    return False
 
 
 def start_x11_client(command, title):
-    """Starts an X client until Wayfire shows its window, which it now and then never does."""
     for _ in range(3):
         clients.append(subprocess.Popen(command, stderr=subprocess.DEVNULL))
-        for _ in range(50):
-            if any(view['title'] == title for view in call('window-rules/list-views')):
-                return
-            time.sleep(0.1)
+        if shown(title):
+            return
         clients.pop().terminate()
+
+
+def x11_window(row):
+    """Opens an X11 window of the fixture's own: override-redirect, which Wayfire lists among its views but as no
+    top-level one, or one that takes no focus, which Wayfire never focuses."""
+    x11[:] = x11 or [display.Display()]
+    screen = x11[0].screen()
+    for _ in range(3):
+        window = screen.root.create_window(400, 400, 150, 90, 0, X.CopyFromParent, background_pixel=screen.white_pixel,
+                                           override_redirect='override' in row['flags'])
+        window.set_wm_hints(flags=Xutil.InputHint, input=0)
+        window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, row['class'].replace(b'.', b'\0', 1) + b'\0')
+        window.change_property(Xatom.WM_NAME, Xatom.STRING, 8, row['title'])
+        window.map()
+        x11[0].sync()
+        if shown(row['title'].decode()):
+            return
+        window.destroy()
 
 
 def start(rows):
     grouped = {}
     for row in rows:
         by_title[row['title'].decode()] = row
-        grouped.setdefault(row['name'].split('#')[0], []).append(row)
+        if row['flags'].keys() & {'override', 'nofocus'}:
+            x11_window(row)
+        else:
+            grouped.setdefault(row['name'].split('#')[0], []).append(row)
     for windows in grouped.values():
         row, count = windows[0], len(windows)
         title = row['title'][:-1].decode() if count > 1 else row['title'].decode()

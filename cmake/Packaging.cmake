@@ -58,8 +58,9 @@ else()
   set(CPACK_PACKAGE_DESCRIPTION "vitrel gives every top-level window whose class name and title contain
 the given pieces a whole-window opacity: through the window manager and
 compositor on X11, and for native Wayland windows through sway's IPC under
-sway, through KWin's scripting under KDE Plasma, and under GNOME through a
-GNOME Shell extension of its own, which this package carries. winlist
+sway, through Wayfire's IPC plugins under Wayfire, through KWin's scripting
+under KDE Plasma, and under GNOME through a GNOME Shell extension of its
+own, which this package carries. winlist
 prints the class name and title of every top-level window, exactly the
 texts vitrel matches against.")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

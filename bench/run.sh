@@ -3,7 +3,8 @@
 # against the limit a pipelined walk reaches and against xdotool over 100,
 # 1,000 and 10,000 windows, and under openbox over 300 managed and 300
 # unmapped windows against a breadth-first search and wmctrl; the Wayland
-# backends under sway, KWin and GNOME (its XWayland windows on 50 and 51),
+# backends under sway, Wayfire (against one plain call that lists the views),
+# KWin and GNOME (its XWayland windows on 50 and 51),
 # and the Windows build under Wine against a bare walk of the same windows.
 set -eu
 cd "$(dirname "$0")/.."
@@ -24,6 +25,12 @@ tools/session.sh openbox -- build/release/bin/x11_bench build/release/bin --mana
 echo
 echo "sway, headless:"
 tools/session.sh sway -- bench/wayland_bench.py sway build/release/bin 50
+
+echo
+echo "Wayfire 0.10, headless, from a Debian unstable root (it lists no more than about 350 views):"
+for windows in 100 300 1000; do
+	tools/session.sh wayfire -- bench/wayland_bench.py wayfire build/release/bin "$windows"
+done
 
 echo
 echo "KWin 5.27, virtual:"

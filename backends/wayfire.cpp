@@ -81,14 +81,20 @@ static json_object *Call(const char *method)
 	return Receive();
 }
 
+static json_object *Member(json_object *object, const char *key, json_type type)
+{
+	json_object *value;
+
+	return json_object_object_get_ex(object, key, &value) && json_object_is_type(value, type) ? value : NULL;
+}
+
 static bool HasMethod(json_object *listing, const char *name)
 {
-	json_object *methods;
+	json_object *methods = Member(listing, "methods", json_type_array);
 
-	if (!json_object_object_get_ex(listing, "methods", &methods))
-		return false;
-	for (size_t i = 0; i < json_object_array_length(methods); i++) {
-		if (strcmp(json_object_get_string(json_object_array_get_idx(methods, i)), name) == 0)
+	for (size_t i = 0; methods != NULL && i < json_object_array_length(methods); i++) {
+		json_object *method = json_object_array_get_idx(methods, i);
+		if (json_object_is_type(method, json_type_string) && strcmp(json_object_get_string(method), name) == 0)
 			return true;
 	}
 	return false;
@@ -133,13 +139,6 @@ static void SendChanges(void)
 			json_object_put(Receive());
 	}
 	changes_count = 0;
-}
-
-static json_object *Member(json_object *view, const char *key, json_type type)
-{
-	json_object *value;
-
-	return json_object_object_get_ex(view, key, &value) && json_object_is_type(value, type) ? value : NULL;
 }
 
 static bool IsTopLevel(json_object *view)

@@ -90,12 +90,14 @@ def start(rows):
 
 
 def disturb(tags):
-    """As a crashed window manager leaves the screen: no check window, and a client list that names a window
-    inside a client, whose id the server has since given to another program. Returns its undoing."""
+    """As a crashed window manager leaves the screen: its check window gone but still named on the root, and a
+    client list that names a window inside a client, whose id the server has since given to another program.
+    Returns its undoing."""
     if 'stale' not in tags or managed:
         return list
-    root.delete_property(CHECK)
-    root.change_property(CLIENT_LIST, Xatom.WINDOW, 32, wm['inner'])
+    gone = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
+    gone.destroy()
+    hold_screen(gone.id, wm['inner'])
     conn.sync()
     return lambda: (hold_screen(*wm['list']), conn.sync())
 

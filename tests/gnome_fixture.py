@@ -11,15 +11,11 @@ import time
 import gi
 gi.require_version('GdkPixbuf', '2.0')
 from gi.repository import GdkPixbuf, Gio, GLib
-from wayland_fixture import IN_ROOT, clients, stop  # noqa: F401
+from wayland_fixture import GTK_WINDOWS, IN_ROOT, clients, stop  # noqa: F401
 from Xlib import X, Xatom, display
 
 TOLERANCE, UNLAYERED = 1, '255'
 DISPLAY_VARIABLES = ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
-GTK_WINDOW = ('import sys, gi; gi.require_version("Gtk", "3.0"); from gi.repository import GLib, Gtk; '
-              'GLib.set_prgname(sys.argv[1]); window = Gtk.Window(title=sys.argv[2], decorated=False); '
-              'window.set_default_size(150, 90); css = Gtk.CssProvider(); css.load_from_data(b"*{background: white}"); '
-              'Gtk.StyleContext.add_provider_for_screen(window.get_screen(), css, 800); window.show(); Gtk.main()')
 SHOT = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'shot.png')
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 windows = []   # [row, a point where it shows], topmost first
@@ -153,7 +149,7 @@ def start(rows):
     for row in rows:
         cls, title, before = row['class'].decode(), row['title'].decode(), white()
         command = (['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags']
-                   else ['/usr/bin/python3', '-c', GTK_WINDOW, cls, title])
+                   else ['/usr/bin/python3', '-c', GTK_WINDOWS, cls, title, '1', 'white'])
         if row['flags'].keys() & {'override', 'dock'}:
             x11_window(row)
         else:

@@ -13,30 +13,10 @@ import time
 
 from Xlib import X, Xatom, Xutil, display
 
-IN_ROOT = os.environ['IN_ROOT'].split()
+from wayland_fixture import GTK_WINDOWS, IN_ROOT
+
 UNLAYERED = '255'
 DISPLAY_VARIABLES = ['WAYFIRE_SOCKET', 'DISPLAY']
-# A program's windows of one class, white or in the colour given, made ten at a time: GTK loses its
-# connection to Wayfire when it asks for many at once.
-GTK_WINDOWS = """import sys, gi
-gi.require_version("Gtk", "3.0")
-gi.require_version("Gdk", "3.0")
-from gi.repository import Gdk, GLib, Gtk
-GLib.set_prgname(sys.argv[1])
-titles = [sys.argv[2]] if sys.argv[3] == "1" else [sys.argv[2] + str(i) for i in range(int(sys.argv[3]))]
-css = Gtk.CssProvider()
-css.load_from_data(b"*{background: %s}" % sys.argv[4].encode())
-Gtk.StyleContext.add_provider_for_screen(Gdk.Screen.get_default(), css, 800)
-def more():
-    for title in titles[:10]:
-        window = Gtk.Window(title=title, decorated=False)
-        window.set_default_size(150, 90)
-        window.show()
-    del titles[:10]
-    return bool(titles)
-GLib.timeout_add(20, more)
-Gtk.main()
-"""
 by_title, clients, x11 = {}, [], []
 
 

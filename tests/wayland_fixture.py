@@ -1,4 +1,4 @@
-# The table's windows under a Wayland compositor, sway or KWin: white Qt
+# The table's windows under a Wayland compositor, sway or KWin: white GTK 3
 # windows of this fixture's own, and xlogo through XWayland, each known by its
 # title. sway reports no opacity, so there each window's alpha is read back
 # from a screenshot: a white window over the blue background shows its alpha
@@ -24,11 +24,28 @@ SCRIPT = ('var alphas = %s, out = [], ws = workspace.stackingOrder ? Array.from(
           ': workspace.clientList();\n'
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
           '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
-# In the Debian 13 root, through IN_ROOT, the windows are Qt 6's.
 IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
-QT_WINDOW = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
-             'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
-             'window.setStyleSheet("background: white"); window.show(); app.exec()') % (6 if IN_ROOT else 5)
+# The Wayland desktops' windows: a program's windows of one class, white or in the colour given, made ten at a
+# time: GTK loses its connection to the compositor when it asks for many at once.
+GTK_WINDOWS = """import sys, gi
+gi.require_version("Gtk", "3.0")
+gi.require_version("Gdk", "3.0")
+from gi.repository import Gdk, GLib, Gtk
+GLib.set_prgname(sys.argv[1])
+titles = [sys.argv[2]] if sys.argv[3] == "1" else [sys.argv[2] + str(i) for i in range(int(sys.argv[3]))]
+css = Gtk.CssProvider()
+css.load_from_data(b"*{background: %s}" % sys.argv[4].encode())
+Gtk.StyleContext.add_provider_for_screen(Gdk.Screen.get_default(), css, 800)
+def more():
+    for title in titles[:10]:
+        window = Gtk.Window(title=title, decorated=False)
+        window.set_default_size(150, 90)
+        window.show()
+    del titles[:10]
+    return bool(titles)
+GLib.timeout_add(20, more)
+Gtk.main()
+"""
 by_title, clients, held_at_start = {}, [], None
 RUN = os.environ['XDG_RUNTIME_DIR']
 
@@ -119,7 +136,7 @@ def nest():
     swaymsg('workspace deep')
     for i in range(16):
         swaymsg('split ' + 'hv'[i % 2])
-        open_window(['/usr/bin/python3', '-c', QT_WINDOW, 'vt.Deep', 'Deep %d' % i])
+        open_window(['/usr/bin/python3', '-c', GTK_WINDOWS, 'vt.Deep', 'Deep %d' % i, '1', 'white'])
         while '"Deep %d"' % i not in json.dumps(swaymsg('-t', 'get_tree')):
             time.sleep(0.05)
     swaymsg('workspace 1')
@@ -128,7 +145,7 @@ def nest():
 
 
 def open_window(command):
-    clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, QT_QPA_PLATFORM='wayland'),
+    clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, GDK_BACKEND='wayland'),
                                     stderr=subprocess.DEVNULL))
 
 
@@ -159,7 +176,7 @@ def start(rows):
             # Above the gap over the tiled windows, where only the blue background is behind it.
             swaymsg('for_window [app_id="^%s$"] "floating enable, move absolute position 0 0"' % cls)
         command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
-                   ['/usr/bin/python3', '-c', QT_WINDOW, cls, title])
+                   ['/usr/bin/python3', '-c', GTK_WINDOWS, cls, title, '1', 'white'])
         if SWAY and 'client' in row['flags']:
             start_x11_client(row['name'], title, command)
         else:

@@ -45,8 +45,8 @@ check "with its completions and man pages" "$(ls /usr/share/bash-completion/comp
 /usr/share/man/man1/vitrel.1.gz /usr/share/man/man1/winlist.1.gz /usr/share/zsh/vendor-completions/_vitrel "
 check "and the GNOME Shell extension, as in the tree" "$(diff -r "${0%/*}/../gnome-shell" \
 	/usr/share/gnome-shell/extensions/vitrel@example.org 2>&1)" ""
-table() { "${0%/*}/../tools/session.sh" -- "${0%/*}/run_cases.py" x11 "$1" 2>&1 | grep -v ' passed, 0 failed$'; }
-check "the table's cases pass on /usr/bin" "$(table /usr/bin)" ""
+check "the table's cases pass on /usr/bin" "$("${0%/*}/../tools/session.sh" -- "${0%/*}/run_cases.py" x11 /usr/bin 2>&1 |
+	grep -v ' passed, 0 failed$')" ""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -q vitrel >/dev/null 2>&1
 check "the .deb is removed again" "$(test -e /usr/bin/vitrel || echo gone)" gone
 
@@ -59,10 +59,6 @@ check "the .rpm holds the .deb's files, zsh's completion where Fedora's zsh look
 check "the .rpm requires the libraries the tools link" "$(rpm -qpR "$rpm" |
 	grep -o '^\(libxcb\|libX11\|libjson-c\|libdbus-1\)\.so\.[0-9]*()' | tr '\n' ' ')" \
 	"libX11.so.6() libdbus-1.so.3() libjson-c.so.5() libxcb.so.1() "
-root=$(mktemp -d)
-{ rpm --root "$root" --initdb && rpm -i --nodeps --root "$root" "$rpm"; } >/dev/null 2>&1
-check "the table's cases pass on the .rpm's programs" "$(table "$root/usr/bin")" ""
-rm -rf "$root"
 
 echo "$failed failed"
 [ "$failed" -eq 0 ]

@@ -13,11 +13,11 @@ import time
 
 from Xlib import X, Xatom, Xutil, display
 
-from wayland_fixture import GTK_WINDOWS, IN_ROOT
+from wayland_fixture import by_title, clients, open_windows, stop  # noqa: F401
 
 UNLAYERED = '255'
 DISPLAY_VARIABLES = ['WAYFIRE_SOCKET', 'DISPLAY']
-by_title, clients, x11 = {}, [], []
+x11 = []
 
 
 def call(method, **data):
@@ -96,23 +96,11 @@ def x11_window(row):
 
 
 def start(rows):
-    grouped = {}
-    for row in rows:
+    own = [row for row in rows if row['flags'].keys() & {'override', 'nofocus'}]
+    for row in own:
         by_title[row['title'].decode()] = row
-        if row['flags'].keys() & {'override', 'nofocus'}:
-            x11_window(row)
-        else:
-            grouped.setdefault(row['name'].split('#')[0], []).append(row)
-    for windows in grouped.values():
-        row, count = windows[0], len(windows)
-        title = row['title'][:-1].decode() if count > 1 else row['title'].decode()
-        if 'client' in row['flags']:
-            start_x11_client(['xlogo', '-name', row['class'].decode().split('.')[0], '-title', title], title)
-            continue
-        command = ['/usr/bin/python3', '-c', GTK_WINDOWS, row['class'].decode(), title, str(count),
-                   'blue' if 'blue' in row['flags'] else 'white']
-        clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, GDK_BACKEND='wayland'),
-                                        stderr=subprocess.DEVNULL))
+        x11_window(row)
+    open_windows([row for row in rows if row not in own], start_x11_client)
 
 
 def reset():
@@ -132,7 +120,3 @@ def pixel(x, y):
     return tuple(shot.stdout.split(b'\n', 3)[3][:3])
 
 
-def stop():
-    for client in clients:
-        client.terminate()
-        client.wait()

@@ -149,11 +149,27 @@ def open_window(command):
                                     stderr=subprocess.DEVNULL))
 
 
-def start_x11_client(name, title, command):
+def open_windows(rows, start_x11_client):
+    """Opens the rows' windows, those of one name in one program, and xlogo through start_x11_client(command,
+    title) for a real program's."""
+    named = {}
+    for row in rows:
+        by_title[row['title'].decode()] = row
+        named.setdefault(row['name'].split('#')[0], []).append(row)
+    for row, *more in named.values():
+        cls, title = row['class'].decode(), row['title'].decode()[:-1 if more else None]
+        if 'client' in row['flags']:
+            start_x11_client(['xlogo', '-name', cls.split('.')[0], '-title', title], title)
+        else:
+            open_window(['/usr/bin/python3', '-c', GTK_WINDOWS, cls, title, str(1 + len(more)),
+                         'blue' if 'blue' in row['flags'] else 'white'])
+
+
+def start_x11_client(command, title):
     """Starts an X client through sway, whose XWayland takes the clients of sway's own user alone, from a script
     that keeps the title from the quoting of sway's commands, which differs between its releases. sway 1.12 now
     and then never shows an X client's window: such a client is started again."""
-    path = os.path.join(RUN, 'client-' + name)
+    path = os.path.join(RUN, 'client-%x' % abs(hash(title)))
     with open(path, 'w') as file:
         file.write('#!/bin/sh\necho $$ >%s.pid\nexec %s\n' % (path, shlex.join(command)))
     os.chmod(path, 0o755)
@@ -170,17 +186,10 @@ def start(rows):
     global held_at_start
     held_at_start = None if SWAY else scripts_held()
     for row in rows:
-        cls, title = row['class'].decode(), row['title'].decode()
-        by_title[title] = row
         if SWAY and 'floating' in row['flags']:
             # Above the gap over the tiled windows, where only the blue background is behind it.
-            swaymsg('for_window [app_id="^%s$"] "floating enable, move absolute position 0 0"' % cls)
-        command = (['xlogo', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags'] else
-                   ['/usr/bin/python3', '-c', GTK_WINDOWS, cls, title, '1', 'white'])
-        if SWAY and 'client' in row['flags']:
-            start_x11_client(row['name'], title, command)
-        else:
-            open_window(command)
+            swaymsg('for_window [app_id="^%s$"] "floating enable, move absolute position 0 0"' % row['class'].decode())
+    open_windows(rows, start_x11_client if SWAY else lambda command, title: open_window(command))
 
 
 def reset():

@@ -11,7 +11,7 @@ import time
 import gi
 gi.require_version('GdkPixbuf', '2.0')
 from gi.repository import GdkPixbuf, Gio, GLib
-from wayland_fixture import GTK_WINDOWS, IN_ROOT, clients, stop  # noqa: F401
+from wayland_fixture import GTK_WINDOWS, IN_ROOT, clients, stop, until  # noqa: F401
 from Xlib import X, Xatom, display
 
 TOLERANCE, UNLAYERED = 1, '255'
@@ -48,8 +48,7 @@ def white():
 
 def switch(method, on):
     call('org.gnome.Shell', method, '(s)', 'vitrel@example.org')
-    while call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0] != on:
-        time.sleep(0.05)
+    until(lambda: call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0] == on)
 
 
 # A program of the session that owns the extension's name and answers the list in a shape of its own, or in
@@ -122,10 +121,7 @@ def disturb(tags):
     if off:
         switch('DisableExtension', False)
     impostor = subprocess.Popen(['/usr/bin/python3', '-c', IMPOSTOR] + shape[0]) if shape else None
-    for _ in range(100 * bool(impostor)):
-        if call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0]:
-            break
-        time.sleep(0.05)
+    until(lambda: not impostor or call('org.freedesktop.DBus', 'NameHasOwner', '(s)', 'org.vitrel.Shell')[0])
 
     def undo():
         if impostor:

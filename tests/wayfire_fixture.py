@@ -9,11 +9,10 @@ import os
 import socket
 import struct
 import subprocess
-import time
 
 from Xlib import X, Xatom, Xutil, display
 
-from wayland_fixture import by_title, clients, open_windows, stop  # noqa: F401
+from wayland_fixture import by_title, clients, open_windows, stop, until  # noqa: F401
 
 UNLAYERED = '255'
 DISPLAY_VARIABLES = ['WAYFIRE_SOCKET', 'DISPLAY']
@@ -40,8 +39,7 @@ def views():
 def plugins(names):
     """Loads the plugins named, unloading the rest, once Wayfire lists the methods they bring or no more."""
     call('wayfire/set-config-options', **{'core/plugins': names})
-    while ('window-rules/list-views' in call('list-methods')['methods']) != ('ipc-rules' in names):
-        time.sleep(0.05)
+    until(lambda: ('window-rules/list-views' in call('list-methods')['methods']) == ('ipc-rules' in names))
 
 
 def disturb(tags):
@@ -62,11 +60,7 @@ def disturb(tags):
 
 def shown(title):
     """Whether Wayfire shows a window of the title within 5 s; an X client's it now and then never does."""
-    for _ in range(50):
-        if any(view['title'] == title for view in call('window-rules/list-views')):
-            return True
-        time.sleep(0.1)
-    return False
+    return until(lambda: any(view['title'] == title for view in call('window-rules/list-views')))
 
 
 def start_x11_client(command, title):

@@ -50,6 +50,15 @@ by_title, clients, held_at_start = {}, [], None
 RUN = os.environ['XDG_RUNTIME_DIR']
 
 
+def until(condition, seconds=5):
+    """Whether condition() holds within the seconds given, asked every 50 ms."""
+    for _ in range(int(seconds * 20)):
+        if condition():
+            return True
+        time.sleep(0.05)
+    return False
+
+
 def swaymsg(*args):
     return json.loads(subprocess.run(['swaymsg', '-r'] + list(args), stdout=subprocess.PIPE, check=True).stdout)
 
@@ -103,12 +112,8 @@ def leftovers():
     files = glob.glob(os.path.join(RUN, 'vitrel-*')) + glob.glob(os.path.join(os.environ['TMPDIR'], 'vitrel-*'))
     if SWAY:
         return files
-    for _ in range(20):
-        extra = scripts_held() - held_at_start
-        if extra <= 0:
-            return files
-        time.sleep(0.05)
-    return files + ['%d scripts' % extra]
+    extra = lambda: scripts_held() - held_at_start  # noqa: E731
+    return files if until(lambda: extra() <= 0, 1) else files + ['%d scripts' % extra()]
 
 
 def disturb(tags):
@@ -137,8 +142,7 @@ def nest():
     for i in range(16):
         swaymsg('split ' + 'hv'[i % 2])
         open_window(['/usr/bin/python3', '-c', GTK_WINDOWS, 'vt.Deep', 'Deep %d' % i, '1', 'white'])
-        while '"Deep %d"' % i not in json.dumps(swaymsg('-t', 'get_tree')):
-            time.sleep(0.05)
+        until(lambda: '"Deep %d"' % i in json.dumps(swaymsg('-t', 'get_tree')))
     swaymsg('workspace 1')
     deep = clients[-16:]
     return lambda: [client.kill() for client in deep]
@@ -175,10 +179,8 @@ def start_x11_client(command, title):
     os.chmod(path, 0o755)
     for _ in range(3):
         swaymsg('exec ' + path)
-        for _ in range(50):
-            time.sleep(0.1)
-            if json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree')):
-                return
+        if until(lambda: json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree'))):
+            return
         os.kill(int(open(path + '.pid').read()), 15)
 
 

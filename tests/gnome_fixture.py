@@ -135,7 +135,7 @@ def disturb(tags):
 
 def leftovers():
     """What the shell logged of ids that it could not hold."""
-    return [line for line in open(os.environ['KWIN_LOG'], errors='replace') if 'JS Number' in line]
+    return [line for line in open(os.environ['COMPOSITOR_LOG'], errors='replace') if 'JS Number' in line]
 
 
 def start(rows):

@@ -19,7 +19,8 @@ system, bin_dir = sys.argv[1:3]
 NEWLINE = b'\r\n' if system == 'win32' else b'\n'
 # Newer releases of a desktop take the table's rows of the newest one it names.
 system = {'kwin67': 'kwin6', 'sway112': 'sway', 'gnome50': 'gnome48', 'gnome51': 'gnome48'}.get(system, system)
-fixture = __import__(('wayland' if system in ('sway', 'kwin', 'kwin6') else system.rstrip('48')) + '_fixture')
+fixture = __import__({'sway': 'wayland', 'kwin': 'wayland', 'kwin6': 'wayland', 'gnome48': 'gnome'}.get(system, system)
+                     + '_fixture')
 TOLERANCE = getattr(fixture, 'TOLERANCE', 0)
 results = [0, 0]
 

@@ -75,7 +75,7 @@ def kwin(path, method, *args):
 
 
 def script(source):
-    path, log = os.path.join(RUN, 'fixture.js'), pathlib.Path(os.environ['KWIN_LOG'])
+    path, log = os.path.join(RUN, 'fixture.js'), pathlib.Path(os.environ['COMPOSITOR_LOG'])
     with open(path, 'w') as file:
         file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
     seen = log.stat().st_size

@@ -14,8 +14,9 @@
 # XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in
 # a sway session. wayfire runs so too, with its IPC plugins, and the command
 # gets WAYFIRE_SOCKET in place of SWAYSOCK; its Xwayland, which takes the
-# clients of Wayfire's user alone, lets root's in as well. kwin is KWin's virtual Wayland session on a session bus of
-# its own, with Xwayland; KWIN_LOG names its log (GNOME Shell's too).
+# clients of Wayfire's user alone, lets root's in as well. kwin is KWin's
+# virtual Wayland session on a session bus of its own, with Xwayland;
+# COMPOSITOR_LOG names its log, and GNOME Shell's.
 # COMPOSITOR_PID is the compositor's process.
 # A Debian root is made under $DEBIAN_ROOTS on first use and kept
 # (--make-roots makes those the tests use at once); IN_ROOT runs a command in
@@ -180,7 +181,7 @@ for part; do
 		;;
 	kwin | kwin6 | kwin67 | gnome | gnome48 | gnome50 | gnome51)
 		bus session
-		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" KWIN_LOG="$state/log"
+		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" COMPOSITOR_LOG="$state/log"
 		case $part in
 		kwin6 | gnome48) root trixie ;;
 		kwin67 | gnome50) root testing ;;

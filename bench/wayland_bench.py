@@ -17,7 +17,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests'))
 system, bin_dir, count, backend = sys.argv[1], sys.argv[2], int(sys.argv[3]), (sys.argv[4:] or ['wayland'])[0]
-from wayland_fixture import IN_ROOT, GTK_WINDOWS
+from wayland_fixture import IN_ROOT, GTK_WINDOWS, QT_WINDOW
 # Under Wayfire, two programs of many windows each: one in ten of them matches.
 for app_id, windows in (('bench.Match', count // 10), ('bench.Bench', count - count // 10)) * (system == 'wayfire'):
     subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', GTK_WINDOWS, app_id, 'bench window ', str(windows), 'white'],
@@ -28,8 +28,10 @@ for i in range(count * (system != 'wayfire')):
         subprocess.run(['swaymsg', 'exec', 'foot -a %s -T "bench window %d" sleep 100000' % (app_id, i)],
                        stdout=subprocess.DEVNULL)
     else:
-        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', GTK_WINDOWS, app_id, 'bench window %d' % i, '1', 'white'],
-                         env=dict(os.environ, GDK_BACKEND=backend),
+        window = [GTK_WINDOWS, app_id, 'bench window %d' % i, '1', 'white'] if system.startswith('gnome') else [
+            QT_WINDOW, app_id, 'bench window %d' % i]
+        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c'] + window,
+                         env=dict(os.environ, QT_QPA_PLATFORM='wayland', GDK_BACKEND=backend),
                          stderr=subprocess.DEVNULL)
 
 

@@ -94,7 +94,7 @@ def start(rows):
     for row in own:
         by_title[row['title'].decode()] = row
         x11_window(row)
-    open_windows([row for row in rows if row not in own], start_x11_client)
+    open_windows([row for row in rows if row not in own], start_x11_client, gtk=True)
 
 
 def reset():

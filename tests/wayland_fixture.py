@@ -1,4 +1,4 @@
-# The table's windows under a Wayland compositor, sway or KWin: white GTK 3
+# The table's windows under a Wayland compositor, sway or KWin: white Qt
 # windows of this fixture's own, and xlogo through XWayland, each known by its
 # title. sway reports no opacity, so there each window's alpha is read back
 # from a screenshot: a white window over the blue background shows its alpha
@@ -24,9 +24,14 @@ SCRIPT = ('var alphas = %s, out = [], ws = workspace.stackingOrder ? Array.from(
           ': workspace.clientList();\n'
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
           '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
+# Under sway and KWin, Qt's windows: KWin 6.3 and GTK 3's keep each other busy redrawing. In the Debian
+# roots, through IN_ROOT, they are Qt 6's.
 IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
-# The Wayland desktops' windows: a program's windows of one class, white or in the colour given, made ten at a
-# time: GTK loses its connection to the compositor when it asks for many at once.
+QT_WINDOW = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
+             'app.setDesktopFileName(sys.argv[1]); window = QWidget(); window.setWindowTitle(sys.argv[2]); '
+             'window.setStyleSheet("background: white"); window.show(); app.exec()') % (6 if IN_ROOT else 5)
+# Elsewhere, a program's windows of one class, white or in the colour given, made ten at a time: GTK loses
+# its connection to the compositor when it asks for many at once.
 GTK_WINDOWS = """import sys, gi
 gi.require_version("Gtk", "3.0")
 gi.require_version("Gdk", "3.0")
@@ -141,7 +146,7 @@ def nest():
     swaymsg('workspace deep')
     for i in range(16):
         swaymsg('split ' + 'hv'[i % 2])
-        open_window(['/usr/bin/python3', '-c', GTK_WINDOWS, 'vt.Deep', 'Deep %d' % i, '1', 'white'])
+        open_window(['/usr/bin/python3', '-c', QT_WINDOW, 'vt.Deep', 'Deep %d' % i])
         until(lambda: '"Deep %d"' % i in json.dumps(swaymsg('-t', 'get_tree')))
     swaymsg('workspace 1')
     deep = clients[-16:]
@@ -149,13 +154,13 @@ def nest():
 
 
 def open_window(command):
-    clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, GDK_BACKEND='wayland'),
+    clients.append(subprocess.Popen(IN_ROOT + command, env=dict(os.environ, GDK_BACKEND='wayland', QT_QPA_PLATFORM='wayland'),
                                     stderr=subprocess.DEVNULL))
 
 
-def open_windows(rows, start_x11_client):
-    """Opens the rows' windows, those of one name in one program, and xlogo through start_x11_client(command,
-    title) for a real program's."""
+def open_windows(rows, start_x11_client, gtk=False):
+    """Opens the rows' windows, those of one name in one program (GTK's, or Qt's of one window), and xlogo through
+    start_x11_client(command, title) for a real program's."""
     named = {}
     for row in rows:
         by_title[row['title'].decode()] = row
@@ -166,7 +171,8 @@ def open_windows(rows, start_x11_client):
             start_x11_client(['xlogo', '-name', cls.split('.')[0], '-title', title], title)
         else:
             open_window(['/usr/bin/python3', '-c', GTK_WINDOWS, cls, title, str(1 + len(more)),
-                         'blue' if 'blue' in row['flags'] else 'white'])
+                         'blue' if 'blue' in row['flags'] else 'white'] if gtk else
+                        ['/usr/bin/python3', '-c', QT_WINDOW, cls, title])
 
 
 def start_x11_client(command, title):

@@ -62,8 +62,8 @@ bus() {
 root() {
 	packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0"
 	case $1 in
-	trixie) packages="$packages kwin-wayland" ;;
-	testing) packages="$packages kwin-wayland sway" ;;
+	trixie) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland" ;;
+	testing) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland sway" ;;
 	unstable) packages="$packages wayfire x11-xserver-utils" ;;
 	esac
 	at=$DEBIAN_ROOTS/$1

@@ -5,8 +5,8 @@
 # get_tree then one swaymsg change; under Wayfire, one plain call that lists
 # the views (wayfire_list); under GNOME, the extension's list through gdbus.
 # Prints the median wall time of 21 runs and the peak memory of each command,
-# and how many runs failed. Given x11, the windows are XWayland's (GTK's X11
-# backend) under GNOME.
+# and how many runs failed. Given x11, the windows are XWayland's (Qt's xcb
+# platform) under GNOME.
 #   wayland_bench.py sway|wayfire|kwin|kwin6|gnome|gnome48|gnome50|gnome51 BIN-DIR N [x11]
 import json
 import os
@@ -16,23 +16,21 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests'))
-system, bin_dir, count, backend = sys.argv[1], sys.argv[2], int(sys.argv[3]), (sys.argv[4:] or ['wayland'])[0]
-from wayland_fixture import IN_ROOT, GTK_WINDOWS, QT_WINDOW
+system, bin_dir, count, platform = sys.argv[1], sys.argv[2], int(sys.argv[3]), (sys.argv[4:] or ['wayland'])[0]
+from wayland_fixture import IN_ROOT, WINDOWS
+platform = {'x11': 'xcb'}.get(platform, platform)
 # Under Wayfire, two programs of many windows each: one in ten of them matches.
 for app_id, windows in (('bench.Match', count // 10), ('bench.Bench', count - count // 10)) * (system == 'wayfire'):
-    subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', GTK_WINDOWS, app_id, 'bench window ', str(windows), 'white'],
-                     env=dict(os.environ, GDK_BACKEND='wayland'), stderr=subprocess.DEVNULL)
+    subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOWS, app_id, 'bench window ', str(windows), 'white'],
+                     env=dict(os.environ, QT_QPA_PLATFORM='wayland'), stderr=subprocess.DEVNULL)
 for i in range(count * (system != 'wayfire')):
     app_id = 'bench.Match' if i % 10 == 0 else 'bench.Bench'
     if system == 'sway':
         subprocess.run(['swaymsg', 'exec', 'foot -a %s -T "bench window %d" sleep 100000' % (app_id, i)],
                        stdout=subprocess.DEVNULL)
     else:
-        window = [GTK_WINDOWS, app_id, 'bench window %d' % i, '1', 'white'] if system.startswith('gnome') else [
-            QT_WINDOW, app_id, 'bench window %d' % i]
-        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c'] + window,
-                         env=dict(os.environ, QT_QPA_PLATFORM='wayland', GDK_BACKEND=backend),
-                         stderr=subprocess.DEVNULL)
+        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOWS, app_id, 'bench window %d' % i, '1', 'white'],
+                         env=dict(os.environ, QT_QPA_PLATFORM=platform), stderr=subprocess.DEVNULL)
 
 
 def listed():

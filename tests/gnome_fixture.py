@@ -1,9 +1,8 @@
-# The table's windows under GNOME Shell: undecorated white GTK 3 windows of
-# this fixture's own, xlogo through Xwayland, and X11 windows the shell must
-# not list (override-redirect, a dock), opened one at a time, so that each is
-# found on the screen where it newly shows white: the shell places it beside
-# the others, above them. Their alphas are read back from the shell's
-# screenshots.
+# The table's windows under GNOME Shell: the Wayland fixture's white Qt
+# windows and xlogo through Xwayland, and X11 windows the shell must not list
+# (override-redirect, a dock), opened one at a time, so that each is found on
+# the screen where it newly shows white: the shell places it beside the
+# others, above them. Their alphas are read back from the shell's screenshots.
 import os
 import subprocess
 import time
@@ -11,15 +10,14 @@ import time
 import gi
 gi.require_version('GdkPixbuf', '2.0')
 from gi.repository import GdkPixbuf, Gio, GLib
-from wayland_fixture import GTK_WINDOWS, IN_ROOT, clients, stop, until  # noqa: F401
-from Xlib import X, Xatom, display
+import x11_fixture
+from wayland_fixture import clients, open_windows, stop, until  # noqa: F401
 
-TOLERANCE, UNLAYERED = 1, '255'
+TOLERANCE = 1
 DISPLAY_VARIABLES = ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
 SHOT = os.path.join(os.environ['XDG_RUNTIME_DIR'], 'shot.png')
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 windows = []   # [row, a point where it shows], topmost first
-x11 = display.Display()   # the fixture's own X11 windows live as long as it
 
 
 def call(name, method, signature='()', *args):
@@ -65,23 +63,9 @@ IMPOSTOR = ('import gi, sys; from gi.repository import Gio, GLib; bus = Gio.bus_
 SHAPES = {'impostor': ['a(sss)', "'1'"], 'earlier': ['a(tss)', '1']}
 
 
-def x11_window(row):
-    """Opens an X11 window of a kind the shell lists no window of, at the screen's bottom, beyond the others."""
-    override, screen = 'override' in row['flags'], x11.screen()
-    window = screen.root.create_window(1100, 560 + 120 * override, 150, 90, 0, X.CopyFromParent,
-                                       background_pixel=screen.white_pixel, override_redirect=override)
-    window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, row['class'].replace(b'.', b'\0', 1) + b'\0')
-    window.change_property(Xatom.WM_NAME, Xatom.STRING, 8, row['title'])
-    if not override:
-        window.change_property(x11.intern_atom('_NET_WM_WINDOW_TYPE'), Xatom.ATOM, 32,
-                               [x11.intern_atom('_NET_WM_WINDOW_TYPE_DOCK')])
-    window.map()
-    x11.sync()
-
-
+# Whether the window manager holds the X11 window of that title in a frame.
 def framed(title):
-    """Whether the window manager holds the X11 window of that title in a frame."""
-    frames = x11.screen().root.query_tree().children
+    frames = x11_fixture.root.query_tree().children
     return any(child.get_wm_name() == title for frame in frames for child in frame.query_tree().children)
 
 
@@ -133,8 +117,8 @@ def disturb(tags):
     return undo
 
 
+# What the shell logged of ids that it could not hold.
 def leftovers():
-    """What the shell logged of ids that it could not hold."""
     return [line for line in open(os.environ['COMPOSITOR_LOG'], errors='replace') if 'JS Number' in line]
 
 
@@ -143,13 +127,12 @@ def start(rows):
     for name in ('org.gnome.Screenshot', 'org.gnome.SettingsDaemon.MediaKeys'):
         call('org.freedesktop.DBus', 'RequestName', '(su)', name, 0)
     for row in rows:
-        cls, title, before = row['class'].decode(), row['title'].decode(), white()
-        command = (['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title] if 'client' in row['flags']
-                   else ['/usr/bin/python3', '-c', GTK_WINDOWS, cls, title, '1', 'white'])
+        title, before = row['title'].decode(), white()
         if row['flags'].keys() & {'override', 'dock'}:
-            x11_window(row)
+            # At the screen's bottom, beyond the others.
+            x11_fixture.create(row, 1100, 560 + 120 * ('override' in row['flags']))
         else:
-            clients.append(subprocess.Popen(IN_ROOT + command, stderr=subprocess.DEVNULL))
+            open_windows([row])
         # Mutter 44 and later may show an X11 window before its frame, which then moves it: its area must hold
         # still, in the frame.
         shown = []
@@ -162,13 +145,12 @@ def start(rows):
         windows.insert(0, [row, shown[len(shown) // 2]])
 
 
-def reset():
+def reset(alphas):
     # What the tools set through X11, with the extension off, on the Xwayland window's own property.
     xprop('-remove', '_NET_WM_WINDOW_OPACITY')
     ids = {title: id for id, _, title, _ in call('org.vitrel.Shell', 'ListWindows')[0]}
-    alphas = [(ids[row['title'].decode()], 77 if 'layered' in row['flags'] else 255) for row, _ in windows
-              if row['title'].decode() in ids]
-    call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', alphas)
+    call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', [(ids[row['title'].decode()], int(alphas[row['name']]))
+                                                      for row, _ in windows if row['title'].decode() in ids])
     return state()
 
 

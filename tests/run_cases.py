@@ -125,8 +125,8 @@ def check_records(what, out, windows, order, tags):
     check(what + ': no record of an unlisted window', [u for u in unlisted if u in out], [])
 
 
+# What the last word of the line typed may become, by bash's, zsh's and fish's own completion of it.
 def complete(typed):
-    """What the last word of the line typed may become, by bash's, zsh's and fish's own completion of it."""
     line, here = ' '.join(typed), os.path.dirname(os.path.abspath(__file__))
     env = dict(os.environ, PATH=bin_dir + ':' + os.environ['PATH'])
     shell = lambda *command: subprocess.run(command, env=env, stdout=subprocess.PIPE, text=True, timeout=20).stdout
@@ -157,26 +157,27 @@ def run_cases(windows, cases):
                 check(what + ' in ' + shell, got, sorted(expected))
             continue
         status, err, *expected = expected
-        before = fixture.reset()
+        # Every window as the table made it: layered ones at 77, the rest with no alpha of their own.
+        want = {w['name']: '77' if 'layered' in w['flags'] else getattr(fixture, 'UNLAYERED', '255') for w in windows}
+        before = fixture.reset(dict(want))
         got_status, out, got_err = run(tool, [text(arg) for arg in args], tags)
         listing = expected == ['records']
         check(what + ': status, stderr and stdout', (got_status, got_err, b'' if listing else out),
               (int(status), text(err).replace(b'\n', NEWLINE), b''))
         if listing:
             check_records(what, out, windows, before, tags)
-        initial = {w['name']: '77' if 'layered' in w['flags'] else getattr(fixture, 'UNLAYERED', '-') for w in windows}
-        for name, alpha in (want.split('=') for want in expected if '=' in want):
-            initial.update({n: alpha for n in initial if n == name or n.startswith(name + '#')})
+        for name, alpha in (change.split('=') for change in expected if '=' in change):
+            want.update({n: alpha for n in want if n == name or n.startswith(name + '#')})
         got = dict(fixture.state())
         # Where the alpha is read back from the screen, the blend's rounding is no fault.
-        wrong = {name: (got.get(name), alpha) for name, alpha in initial.items() if got.get(name) != alpha and not (
+        wrong = {name: (got.get(name), alpha) for name, alpha in want.items() if got.get(name) != alpha and not (
             alpha.isdigit() and got.get(name, '').isdigit() and abs(int(alpha) - int(got[name])) <= TOLERANCE)}
         check(what + ': windows, each (got, want)', wrong, {})
         check(what + ': nothing left behind', getattr(fixture, 'leftovers', list)(), [])
 
 
+# Until the window system shows them all: clients take their time.
 def wait_shown(windows):
-    """Until the window system shows them all: clients take their time."""
     for _ in range(300):
         if {name for name, _ in fixture.state()} >= {w['name'] for w in windows}:
             break

@@ -1,22 +1,19 @@
-# The table's windows under Wayfire: white GTK 3 Wayland windows of this
-# fixture's own, each window row one program holding all its windows, and
-# xlogo through XWayland, each known by its title. Alphas are set and read
-# back through Wayfire's IPC, in the order the tools walk: most recently
-# focused first, and of those focused at once (or never) the newest; and X11
-# windows of its own that take no focus, or that no row may list.
+# The table's windows under Wayfire: the Wayland fixture's white Qt windows,
+# each window row one program holding all its windows, xlogo through
+# XWayland, and X11 windows that take no focus, or that no row may list, each
+# known by its title. Alphas are set and read back through Wayfire's IPC, in
+# the order the tools walk: most recently focused first, and of those focused
+# at once (or never) the newest.
 import json
 import os
 import socket
 import struct
 import subprocess
 
-from Xlib import X, Xatom, Xutil, display
-
+import x11_fixture
 from wayland_fixture import by_title, clients, open_windows, stop, until  # noqa: F401
 
-UNLAYERED = '255'
 DISPLAY_VARIABLES = ['WAYFIRE_SOCKET', 'DISPLAY']
-x11 = []
 
 
 def call(method, **data):
@@ -30,21 +27,21 @@ def call(method, **data):
         return json.loads(reply)
 
 
+# The table's views, topmost first.
 def views():
-    """The table's views, topmost first."""
     listed = [view for view in call('window-rules/list-views') if view['title'] in by_title and view['mapped']]
     return sorted(listed, key=lambda view: (view['last-focus-timestamp'], view['id']), reverse=True)
 
 
+# Loads the plugins named, unloading the rest, once Wayfire lists the methods they bring or no more.
 def plugins(names):
-    """Loads the plugins named, unloading the rest, once Wayfire lists the methods they bring or no more."""
     call('wayfire/set-config-options', **{'core/plugins': names})
     until(lambda: ('window-rules/list-views' in call('list-methods')['methods']) == ('ipc-rules' in names))
 
 
+# Turns ipc-rules off around the run, or starves the tool: on Wayfire's one CPU, where Wayfire runs first whenever
+# it can, the tool reads replies only while Wayfire waits. Returns the undoing.
 def disturb(tags):
-    """Turns ipc-rules off around the run, or starves the tool: on Wayfire's one CPU, where Wayfire runs first
-    whenever it can, the tool reads replies only while Wayfire waits. Returns the undoing."""
     if 'off' in tags:
         plugins('ipc alpha autostart')
         return lambda: plugins('ipc ipc-rules alpha autostart')
@@ -58,8 +55,9 @@ def disturb(tags):
     return list
 
 
+# Whether Wayfire shows a window of the title within 5 s; an X client's it now and then never does, and is then
+# made again.
 def shown(title):
-    """Whether Wayfire shows a window of the title within 5 s; an X client's it now and then never does."""
     return until(lambda: any(view['title'] == title for view in call('window-rules/list-views')))
 
 
@@ -71,36 +69,22 @@ def start_x11_client(command, title):
         clients.pop().terminate()
 
 
-def x11_window(row):
-    """Opens an X11 window of the fixture's own: override-redirect, which Wayfire lists among its views but as no
-    top-level one, or one that takes no focus, which Wayfire never focuses."""
-    x11[:] = x11 or [display.Display()]
-    screen = x11[0].screen()
-    for _ in range(3):
-        window = screen.root.create_window(400, 400, 150, 90, 0, X.CopyFromParent, background_pixel=screen.white_pixel,
-                                           override_redirect='override' in row['flags'])
-        window.set_wm_hints(flags=Xutil.InputHint, input=0)
-        window.change_property(Xatom.WM_CLASS, Xatom.STRING, 8, row['class'].replace(b'.', b'\0', 1) + b'\0')
-        window.change_property(Xatom.WM_NAME, Xatom.STRING, 8, row['title'])
-        window.map()
-        x11[0].sync()
-        if shown(row['title'].decode()):
-            return
-        window.destroy()
-
-
 def start(rows):
     own = [row for row in rows if row['flags'].keys() & {'override', 'nofocus'}]
     for row in own:
         by_title[row['title'].decode()] = row
-        x11_window(row)
-    open_windows([row for row in rows if row not in own], start_x11_client, gtk=True)
+        for _ in range(3):
+            window = x11_fixture.create(row, 400, 400)
+            if shown(row['title'].decode()):
+                break
+            window.destroy()
+    open_windows([row for row in rows if row not in own], start_x11_client)
 
 
-def reset():
+def reset(alphas):
     for view in views():
-        call('wf/alpha/set-view-alpha', **{'view-id': view['id'],
-                                           'alpha': 77 / 255 if 'layered' in by_title[view['title']]['flags'] else 1})
+        alpha = int(alphas[by_title[view['title']]['name']]) / 255
+        call('wf/alpha/set-view-alpha', **{'view-id': view['id'], 'alpha': alpha})
     return state()
 
 

@@ -1,10 +1,9 @@
 # The table's windows under Wine: win32_fixture.exe owns them, and this speaks its line protocol.
-import functools
 import itertools
 import os
 import subprocess
 
-exe = None
+UNLAYERED = '-'   # not layered
 
 
 def ask(line):
@@ -20,11 +19,16 @@ def start(rows):
     described = sum(([row['name'], ','.join(row['flags']), row['class'], row['title']] for row in rows), [])
     exe = subprocess.Popen([os.environ['WINE'], os.environ['WIN32_FIXTURE']] + described, text=True,
                            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    return exe.stdout.readline() == 'ready\n'
+    exe.stdout.readline()
 
 
-reset = functools.partial(ask, 'reset')
-state = functools.partial(ask, 'state')
+# The fixture knows each window's flags, and from them the alphas the table starts from.
+def reset(alphas):
+    return ask('reset')
+
+
+def state():
+    return ask('state')
 
 
 def stop():

@@ -3,15 +3,18 @@
 # class, no title, never mapped, in frames of its own, titles in each X
 # text encoding. Without a window manager the fixture holds the screen as
 # one, with a client list that places two clients in one frame (tabs). The
-# opacity must land on client and frame alike.
-from Xlib import X, Xatom, display
+# opacity must land on client and frame alike. Under the Wayland desktops,
+# their fixtures make here the X11 windows a program may show: override-
+# redirect, a dock, or one that takes no focus.
+from Xlib import X, Xatom, Xutil, display
 
 conn = display.Display()
 root = conn.screen().root
-OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE, CHECK, CLIENT_LIST = (conn.intern_atom(name) for name in (
+OPACITY, NET_WM_NAME, UTF8, CTEXT, WM_STATE, CHECK, CLIENT_LIST, TYPE, DOCK = (conn.intern_atom(name) for name in (
     '_NET_WM_WINDOW_OPACITY', '_NET_WM_NAME', 'UTF8_STRING', 'COMPOUND_TEXT', 'WM_STATE', '_NET_SUPPORTING_WM_CHECK',
-    '_NET_CLIENT_LIST'))
+    '_NET_CLIENT_LIST', '_NET_WM_WINDOW_TYPE', '_NET_WM_WINDOW_TYPE_DOCK'))
 managed = root.get_full_property(CHECK, X.AnyPropertyType)   # by a real window manager
+UNLAYERED = '-'   # no opacity of its own
 windows, settled, frames, wm = [], {}, {}, {}   # [name, client, flags]; a client's frame once it stays
 
 
@@ -20,8 +23,8 @@ def frame_of(window):
     return window if parent == root or parent.id == X.NONE else frame_of(parent)
 
 
+# A real window manager lists its own clients alone.
 def skips(flags):
-    """A real window manager lists its own clients alone."""
     return managed and flags.get('frame') == 'tabs'
 
 
@@ -35,7 +38,7 @@ def new_frame(kind):
     return frame
 
 
-def create(row):
+def create(row, x=5, y=15):
     flags, title, parent = row['flags'], row['title'], root
     if 'frame' in flags:
         kind = flags['frame']
@@ -43,8 +46,12 @@ def create(row):
         frames[kind] = parent
         for _ in range(7 if kind == 'deep' else 0):
             parent = parent.create_window(0, 0, 220, 150, 0, X.CopyFromParent)
-    window = parent.create_window(5, 15, 200, 120, 0, X.CopyFromParent,
+    window = parent.create_window(x, y, 200, 120, 0, X.CopyFromParent, override_redirect='override' in flags,
                                   background_pixel=0x0000ff if 'blue' in flags else conn.screen().white_pixel)
+    if 'nofocus' in flags:
+        window.set_wm_hints(flags=Xutil.InputHint, input=0)
+    if 'dock' in flags:
+        window.change_property(TYPE, Xatom.ATOM, 32, [DOCK])
     # A window manager's mark of a client, which a frame's children lack.
     window.change_property(WM_STATE, WM_STATE, 32, [1, 0])
     if 'inner' in flags:
@@ -64,11 +71,12 @@ def create(row):
         window.change_property(name, kind, 8, value)
     if 'hidden' not in flags:
         window.map()
+    conn.sync()
     return window
 
 
+# Names the running window manager's check window on the root, and its clients.
 def hold_screen(check, clients):
-    """Names the running window manager's check window on the root, and its clients."""
     for name, value in ((CHECK, [check]), (CLIENT_LIST, clients)):
         root.change_property(name, Xatom.WINDOW, 32, value)
 
@@ -89,10 +97,10 @@ def start(rows):
     conn.sync()
 
 
+# As a crashed window manager leaves the screen: its check window gone but still named on the root, and a client
+# list that names a window inside a client, whose id the server has since given to another program. Returns its
+# undoing.
 def disturb(tags):
-    """As a crashed window manager leaves the screen: its check window gone but still named on the root, and a
-    client list that names a window inside a client, whose id the server has since given to another program.
-    Returns its undoing."""
     if 'stale' not in tags or managed:
         return list
     gone = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
@@ -102,11 +110,11 @@ def disturb(tags):
     return lambda: (hold_screen(*wm['list']), conn.sync())
 
 
-def reset():
-    for _, client, flags in windows:
+def reset(alphas):
+    for name, client, _ in windows:
         for window in {client, settled[client.id]}:
-            if 'layered' in flags:
-                window.change_property(OPACITY, Xatom.CARDINAL, 32, [77 * 0x01010101])
+            if alphas[name].isdigit():
+                window.change_property(OPACITY, Xatom.CARDINAL, 32, [int(alphas[name]) * 0x01010101])
             else:
                 window.delete_property(OPACITY)
     return state()

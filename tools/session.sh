@@ -49,21 +49,25 @@ start() {
 	exit 1
 }
 
-# Starts a bus of the type given, open to all and starting no service of its own, at $state/TYPE.
+# Starts a bus of the type given, open to all, at $state/TYPE. Of the services a desktop's session bus starts on
+# demand it starts one: GNOME Shell's for gnome-extensions, from the root where the shell is.
 bus() {
-	printf '<busconfig><type>%s</type><listen>unix:path=%s</listen><policy context="default">%s</policy></busconfig>' \
-		"$1" "$state/$1" '<allow user="*"/><allow own="*"/><allow send_destination="*"/><allow receive_sender="*"/>' \
-		>"$state/$1.conf"
+	mkdir -p "$state/services"
+	service=${IN_ROOT:+$at}/usr/share/dbus-1/services/org.gnome.Shell.Extensions.service
+	[ -f "$service" ] && sed "s|^Exec=|Exec=${IN_ROOT:+$IN_ROOT }|" "$service" >"$state/services/${service##*/}"
+	printf '<busconfig><type>%s</type><listen>unix:path=%s</listen><servicedir>%s</servicedir>%s</busconfig>' \
+		"$1" "$state/$1" "$state/services" '<policy context="default"><allow user="*"/><allow own="*"/>
+		<allow send_destination="*"/><allow receive_sender="*"/></policy>' >"$state/$1.conf"
 	start "[ -S $state/$1 ]" dbus-daemon --nofork --config-file="$state/$1.conf"
 }
 
 # Makes the Debian root of the suite named, with the desktops it serves and the fixtures' clients, and IN_ROOT to
 # run a command in it.
 root() {
-	packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-gi gir1.2-gtk-3.0"
+	packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-pyqt6 qt6-wayland"
 	case $1 in
-	trixie) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland" ;;
-	testing) packages="$packages kwin-wayland python3-pyqt6 qt6-wayland sway" ;;
+	trixie) packages="$packages kwin-wayland" ;;
+	testing) packages="$packages kwin-wayland sway" ;;
 	unstable) packages="$packages wayfire x11-xserver-utils" ;;
 	esac
 	at=$DEBIAN_ROOTS/$1
@@ -106,8 +110,12 @@ gnome() {
 	kill "$COMPOSITOR_PID" && wait "$COMPOSITOR_PID"
 	pids=${pids% "$COMPOSITOR_PID"}
 	login "$@"
-	"$@" gnome-extensions enable vitrel@example.org
-	timeout 10 sh -c "until $owned string:org.vitrel.Shell | grep -q true; do sleep 0.1; done"
+	# As a desktop's session does, for the services its bus starts.
+	dbus-update-activation-environment DISPLAY WAYLAND_DISPLAY XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME \
+		XDG_CACHE_HOME XDG_DATA_DIRS GSETTINGS_BACKEND XAUTHORITY
+	"$@" gnome-extensions info vitrel@example.org >/dev/null && "$@" gnome-extensions enable vitrel@example.org
+	timeout 10 sh -c "until $owned string:org.vitrel.Shell | grep -q true; do sleep 0.1; done" ||
+		{ echo "session.sh: the extension did not start:" && cat "$state/log"; } >&2
 }
 
 # Starts the shell and, once it has opened the overview, above every window, which it does last, closes it.
@@ -180,13 +188,13 @@ for part; do
 			</dev/null >>"$state/log" 2>&1 || { cat "$state/log" >&2; exit 1; }
 		;;
 	kwin | kwin6 | kwin67 | gnome | gnome48 | gnome50 | gnome51)
-		bus session
-		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" COMPOSITOR_LOG="$state/log"
 		case $part in
 		kwin6 | gnome48) root trixie ;;
 		kwin67 | gnome50) root testing ;;
 		gnome51) root unstable ;;
 		esac
+		bus session
+		export DBUS_SESSION_BUS_ADDRESS="unix:path=$state/session" XDG_RUNTIME_DIR="$state/run" COMPOSITOR_LOG="$state/log"
 		case $part in
 		gnome*) gnome ${IN_ROOT:-} ;;
 		*)

@@ -15,16 +15,16 @@ def ask(line):
 
 
 def start(rows):
-    global exe
+    global exe, names
+    names = [row['name'] for row in rows]
     described = sum(([row['name'], ','.join(row['flags']), row['class'], row['title']] for row in rows), [])
     exe = subprocess.Popen([os.environ['WINE'], os.environ['WIN32_FIXTURE']] + described, text=True,
                            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     exe.stdout.readline()
 
 
-# The fixture knows each window's flags, and from them the alphas the table starts from.
 def reset(alphas):
-    return ask('reset')
+    return ask('reset ' + ' '.join(alphas[name] for name in names))
 
 
 def state():

@@ -11,7 +11,7 @@ import struct
 import subprocess
 
 import x11_fixture
-from wayland_fixture import by_title, clients, open_windows, stop, until  # noqa: F401
+from wayland_fixture import by_title, clients, open_windows, start_shown, stop, until  # noqa: F401
 
 DISPLAY_VARIABLES = ['WAYFIRE_SOCKET', 'DISPLAY']
 
@@ -55,29 +55,21 @@ def disturb(tags):
     return list
 
 
-# Whether Wayfire shows a window of the title within 5 s; an X client's it now and then never does, and is then
-# made again.
 def shown(title):
-    return until(lambda: any(view['title'] == title for view in call('window-rules/list-views')))
+    return any(view['title'] == title for view in call('window-rules/list-views'))
 
 
 def start_x11_client(command, title):
-    for _ in range(3):
-        clients.append(subprocess.Popen(command, stderr=subprocess.DEVNULL))
-        if shown(title):
-            return
-        clients.pop().terminate()
+    start_shown(lambda: clients.append(subprocess.Popen(command, stderr=subprocess.DEVNULL)), lambda: shown(title),
+                lambda _: clients.pop().terminate())
 
 
 def start(rows):
     own = [row for row in rows if row['flags'].keys() & {'override', 'nofocus'}]
     for row in own:
         by_title[row['title'].decode()] = row
-        for _ in range(3):
-            window = x11_fixture.create(row, 400, 400)
-            if shown(row['title'].decode()):
-                break
-            window.destroy()
+        start_shown(lambda: x11_fixture.create(row, 400, 400), lambda: shown(row['title'].decode()),
+                    lambda window: window.destroy())
     open_windows([row for row in rows if row not in own], start_x11_client)
 
 

@@ -175,19 +175,25 @@ def open_windows(rows, start_x11_client=lambda command, title: open_window(comma
                          'blue' if 'blue' in row['flags'] else 'white'])
 
 
+# Starts an X client, or makes an X11 window, again where the compositor never shows it, as sway 1.12 and
+# Wayfire now and then do not: start() makes it, shown() tells, and drop(what start returned) ends it.
+def start_shown(start, shown, drop):
+    for _ in range(3):
+        started = start()
+        if until(shown):
+            return
+        drop(started)
+
+
 # Starts an X client through sway, whose XWayland takes the clients of sway's own user alone, from a script that
-# keeps the title from the quoting of sway's commands, which differs between its releases. sway 1.12 now and then
-# never shows an X client's window: such a client is started again.
+# keeps the title from the quoting of sway's commands, which differs between its releases.
 def start_sway_client(command, title):
     path = os.path.join(RUN, 'client-%x' % abs(hash(title)))
     with open(path, 'w') as file:
         file.write('#!/bin/sh\necho $$ >%s.pid\nexec %s\n' % (path, shlex.join(command)))
     os.chmod(path, 0o755)
-    for _ in range(3):
-        swaymsg('exec ' + path)
-        if until(lambda: json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree'))):
-            return
-        os.kill(int(open(path + '.pid').read()), 15)
+    start_shown(lambda: swaymsg('exec ' + path), lambda: json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree')),
+                lambda _: os.kill(int(open(path + '.pid').read()), signal.SIGTERM))
 
 
 def start(rows):

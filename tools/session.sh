@@ -21,8 +21,9 @@
 # A Debian root is made under $DEBIAN_ROOTS on first use and kept
 # (--make-roots makes those the tests use at once); IN_ROOT runs a command in
 # it. gnome is GNOME Shell headless with this tree's extension turned on as a
-# user does, on a session bus and a permissive system bus of its own, since
-# the shell will not start without logind's: installed for all users, or from
+# user does, through gnome-extensions and the shell's extensions service,
+# which the session bus starts on demand, on that bus and a permissive system
+# bus of its own, since the shell will not start without logind's: installed for all users, or from
 # $EXTENSION_ZIP by gnome-extensions install when that is set. TMPDIR is a
 # folder of the session's own. Only what this script started is stopped: by process id, and
 # Wine by wineserver -k for that prefix.

@@ -159,7 +159,7 @@ def run_cases(windows, cases):
         status, err, *expected = expected
         # Every window as the table made it: layered ones at 77, the rest with no alpha of their own.
         want = {w['name']: '77' if 'layered' in w['flags'] else getattr(fixture, 'UNLAYERED', '255') for w in windows}
-        before = fixture.reset(dict(want))
+        before = fixture.reset(want)
         got_status, out, got_err = run(tool, [text(arg) for arg in args], tags)
         listing = expected == ['records']
         check(what + ': status, stderr and stdout', (got_status, got_err, b'' if listing else out),

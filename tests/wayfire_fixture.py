@@ -68,7 +68,7 @@ def start(rows):
     own = [row for row in rows if row['flags'].keys() & {'override', 'nofocus'}]
     for row in own:
         by_title[row['title'].decode()] = row
-        start_shown(lambda: x11_fixture.create(row, 400, 400), lambda: shown(row['title'].decode()),
+        start_shown(lambda: x11_fixture.create_at_once(row, 400, 400), lambda: shown(row['title'].decode()),
                     lambda window: window.destroy())
     open_windows([row for row in rows if row not in own], start_x11_client)
 

@@ -95,8 +95,9 @@ def scripts_held():
 # as the run ended, which it does at its next turn.
 def leftovers():
     files = glob.glob(os.path.join(RUN, 'vitrel-*')) + glob.glob(os.path.join(os.environ['TMPDIR'], 'vitrel-*'))
-    extra = lambda: 0 if SWAY else scripts_held() - held_at_start  # noqa: E731
-    return files + ['%d scripts' % extra()] * (not until(lambda: extra() <= 0, 1))
+    if SWAY or until(lambda: scripts_held() <= held_at_start, 1):
+        return files
+    return files + ['%d scripts' % (scripts_held() - held_at_start)]
 
 
 # Nests windows deep under sway; under KWin, has another client keep five scripts but the second and third, so that

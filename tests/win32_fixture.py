@@ -15,16 +15,16 @@ def ask(line):
 
 
 def start(rows):
-    global exe, names
-    names = [row['name'] for row in rows]
+    global exe
     described = sum(([row['name'], ','.join(row['flags']), row['class'], row['title']] for row in rows), [])
     exe = subprocess.Popen([os.environ['WINE'], os.environ['WIN32_FIXTURE']] + described, text=True,
                            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     exe.stdout.readline()
 
 
+# The alphas come in the order of the rows, as the fixture holds its windows.
 def reset(alphas):
-    return ask('reset ' + ' '.join(alphas[name] for name in names))
+    return ask('reset ' + ' '.join(alphas.values()))
 
 
 def state():

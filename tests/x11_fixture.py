@@ -71,6 +71,12 @@ def create(row, x=5, y=15):
         window.change_property(name, kind, 8, value)
     if 'hidden' not in flags:
         window.map()
+    return window
+
+
+# A window as create() makes it, that the server has taken at once: for a compositor to show.
+def create_at_once(row, x, y):
+    window = create(row, x, y)
     conn.sync()
     return window
 

@@ -23,10 +23,10 @@
 # it. gnome is GNOME Shell headless with this tree's extension turned on as a
 # user does, through gnome-extensions and the shell's extensions service,
 # which the session bus starts on demand, on that bus and a permissive system
-# bus of its own, since the shell will not start without logind's: installed for all users, or from
-# $EXTENSION_ZIP by gnome-extensions install when that is set. TMPDIR is a
-# folder of the session's own. Only what this script started is stopped: by process id, and
-# Wine by wineserver -k for that prefix.
+# bus of its own, since the shell will not start without logind's: installed
+# for all users, or from $EXTENSION_ZIP by gnome-extensions install when that
+# is set. TMPDIR is a folder of the session's own. Only what this script
+# started is stopped: by process id, and Wine by wineserver -k for that prefix.
 set -u
 export WINE="${WINE:-/usr/lib/wine/wine64}" DEBIAN_ROOTS="${DEBIAN_ROOTS:-/var/cache/vitrel}"
 state=$(mktemp -d)
@@ -51,14 +51,18 @@ start() {
 }
 
 # Starts a bus of the type given, open to all, at $state/TYPE. Of the services a desktop's session bus starts on
-# demand it starts one: GNOME Shell's for gnome-extensions, from the root where the shell is.
+# demand, the session's starts one: GNOME Shell's for gnome-extensions, from the root where the shell is.
 bus() {
-	mkdir -p "$state/services"
-	service=${IN_ROOT:+$at}/usr/share/dbus-1/services/org.gnome.Shell.Extensions.service
-	[ -f "$service" ] && sed "s|^Exec=|Exec=${IN_ROOT:+$IN_ROOT }|" "$service" >"$state/services/${service##*/}"
-	printf '<busconfig><type>%s</type><listen>unix:path=%s</listen><servicedir>%s</servicedir>%s</busconfig>' \
-		"$1" "$state/$1" "$state/services" '<policy context="default"><allow user="*"/><allow own="*"/>
-		<allow send_destination="*"/><allow receive_sender="*"/></policy>' >"$state/$1.conf"
+	services=
+	if [ "$1" = session ]; then
+		mkdir -p "$state/services"
+		service=${IN_ROOT:+$at}/usr/share/dbus-1/services/org.gnome.Shell.Extensions.service
+		[ -f "$service" ] && sed "s|^Exec=|Exec=${IN_ROOT:+$IN_ROOT }|" "$service" >"$state/services/${service##*/}"
+		services="<servicedir>$state/services</servicedir>"
+	fi
+	printf '<busconfig><type>%s</type><listen>unix:path=%s</listen>%s%s</busconfig>' "$1" "$state/$1" "$services" \
+		'<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
+		<allow receive_sender="*"/></policy>' >"$state/$1.conf"
 	start "[ -S $state/$1 ]" dbus-daemon --nofork --config-file="$state/$1.conf"
 }
 

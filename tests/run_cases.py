@@ -6,6 +6,7 @@
 # window system makes and reads its windows. With blend it checks instead
 # what a person sees under a compositor.
 import codecs
+import collections
 import os
 import re
 import shlex
@@ -178,11 +179,13 @@ def run_cases(windows, cases):
 
 # Until the window system shows them all: clients take their time.
 def wait_shown(windows):
+    want = collections.Counter(w['name'] for w in windows)
     for _ in range(300):
-        if {name for name, _ in fixture.state()} >= {w['name'] for w in windows}:
+        shown = collections.Counter(name for name, _ in fixture.state())
+        if shown == want:
             break
         time.sleep(0.1)
-    check('the windows are shown', sorted(name for name, _ in fixture.state()), sorted(w['name'] for w in windows))
+    check('the windows are shown: those missing, and those shown twice', (want - shown, shown - want), ({}, {}))
 
 
 def check_blend():

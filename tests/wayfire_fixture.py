@@ -55,8 +55,9 @@ def disturb(tags):
     return list
 
 
+# Wayfire lists an X11 window as soon as it is made, and now and then never maps it.
 def shown(title):
-    return any(view['title'] == title for view in call('window-rules/list-views'))
+    return any(view['title'] == title and view['mapped'] for view in call('window-rules/list-views'))
 
 
 def start_x11_client(command, title):

@@ -21,7 +21,7 @@ from wayland_fixture import IN_ROOT, WINDOWS
 platform = {'x11': 'xcb'}.get(platform, platform)
 # Under Wayfire, two programs of many windows each: one in ten of them matches.
 for app_id, windows in (('bench.Match', count // 10), ('bench.Bench', count - count // 10)) * (system == 'wayfire'):
-    subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOWS, app_id, 'bench window ', str(windows), 'white'],
+    subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOWS, app_id, 'bench window ', str(windows)],
                      env=dict(os.environ, QT_QPA_PLATFORM='wayland'), stderr=subprocess.DEVNULL)
 for i in range(count * (system != 'wayfire')):
     app_id = 'bench.Match' if i % 10 == 0 else 'bench.Bench'
@@ -29,7 +29,7 @@ for i in range(count * (system != 'wayfire')):
         subprocess.run(['swaymsg', 'exec', 'foot -a %s -T "bench window %d" sleep 100000' % (app_id, i)],
                        stdout=subprocess.DEVNULL)
     else:
-        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOWS, app_id, 'bench window %d' % i, '1', 'white'],
+        subprocess.Popen(IN_ROOT + ['/usr/bin/python3', '-c', WINDOWS, app_id, 'bench window %d' % i, '1'],
                          env=dict(os.environ, QT_QPA_PLATFORM=platform), stderr=subprocess.DEVNULL)
 
 

@@ -86,8 +86,9 @@ def state():
              str(round(call('wf/alpha/get-view-alpha', **{'view-id': view['id']})['alpha'] * 255))) for view in views()]
 
 
-def pixel(x, y):
-    shot = subprocess.run(['grim', '-g', '%d,%d 1x1' % (x, y), '-t', 'ppm', '-'], stdout=subprocess.PIPE, check=True)
+# The colour at the middle of the table's window of that name.
+def pixel(name):
+    box = next(view['geometry'] for view in views() if by_title[view['title']]['name'] == name)
+    at = '%d,%d 1x1' % (box['x'] + box['width'] // 2, box['y'] + box['height'] // 2)
+    shot = subprocess.run(['grim', '-g', at, '-t', 'ppm', '-'], stdout=subprocess.PIPE, check=True)
     return tuple(shot.stdout.split(b'\n', 3)[3][:3])
-
-

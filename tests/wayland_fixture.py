@@ -28,14 +28,13 @@ SCRIPT = ('var alphas = %s, out = [], ws = workspace.stackingOrder ? Array.from(
           ': workspace.clientList();\n'
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
           '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
-# Every Wayland desktop's windows: a program's windows of one class, in the colour given, numbered when there are
-# more than one. Qt's, since KWin 6.3 and GTK 3's keep each other busy redrawing; Qt 6's in the Debian roots,
+# Every Wayland desktop's windows: a program's windows of one class, white, numbered when there are more than one. Qt's, since KWin 6.3 and GTK 3's keep each other busy redrawing; Qt 6's in the Debian roots,
 # through IN_ROOT.
 IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
 WINDOWS = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
            'app.setDesktopFileName(sys.argv[1]); count = int(sys.argv[3]); windows = [QWidget() for _ in range(count)]\n'
            'for i, window in enumerate(windows):\n\twindow.setWindowTitle(sys.argv[2] + str(i) * (count > 1)); '
-           'window.setStyleSheet("background: " + sys.argv[4]); window.resize(150, 90); window.show()\n'
+           'window.setStyleSheet("background: white"); window.resize(150, 90); window.show()\n'
            'app.exec()') % (6 if IN_ROOT else 5)
 by_title, clients, held_at_start, names = {}, [], None, ('fixture-%d' % i for i in itertools.count())
 RUN = os.environ['XDG_RUNTIME_DIR']
@@ -148,7 +147,7 @@ def nest():
     swaymsg('workspace deep')
     for i in range(16):
         swaymsg('split ' + 'hv'[i % 2])
-        open_window(['/usr/bin/python3', '-c', WINDOWS, 'vt.Deep', 'Deep %d' % i, '1', 'white'])
+        open_window(['/usr/bin/python3', '-c', WINDOWS, 'vt.Deep', 'Deep %d' % i, '1'])
         until(lambda: '"Deep %d"' % i in json.dumps(swaymsg('-t', 'get_tree')))
     swaymsg('workspace 1')
     deep = clients[-16:]
@@ -172,8 +171,7 @@ def open_windows(rows, start_x11_client=lambda command, title: open_window(comma
         if 'client' in row['flags']:
             start_x11_client(['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title], title)
         else:
-            open_window(['/usr/bin/python3', '-c', WINDOWS, cls, title, str(1 + len(more)),
-                         'blue' if 'blue' in row['flags'] else 'white'])
+            open_window(['/usr/bin/python3', '-c', WINDOWS, cls, title, str(1 + len(more))])
 
 
 # Starts an X client, or makes an X11 window, again where the compositor never shows it, as sway 1.12 and

@@ -47,7 +47,7 @@ def create(row, x=5, y=15):
         for _ in range(7 if kind == 'deep' else 0):
             parent = parent.create_window(0, 0, 220, 150, 0, X.CopyFromParent)
     window = parent.create_window(x, y, 200, 120, 0, X.CopyFromParent, override_redirect='override' in flags,
-                                  background_pixel=0x0000ff if 'blue' in flags else conn.screen().white_pixel)
+                                  background_pixel=conn.screen().white_pixel)
     if 'nofocus' in flags:
         window.set_wm_hints(flags=Xutil.InputHint, input=0)
     if 'dock' in flags:
@@ -144,10 +144,6 @@ def state():
             shown = shown[0] if shown[0] == shown[1] else '%s on client, %s on frame' % shown
             found.append((order.index(frame.id), -stacked, name, shown))
     return [(name, alpha) for _, _, name, alpha in sorted(found)]
-
-
-def pixel(x, y):
-    return tuple(reversed(root.get_image(x, y, 1, 1, X.ZPixmap, 0xffffffff).data[:3]))
 
 
 stop = conn.close

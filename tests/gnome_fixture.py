@@ -11,7 +11,7 @@ import gi
 gi.require_version('GdkPixbuf', '2.0')
 from gi.repository import GdkPixbuf, Gio, GLib
 import x11_fixture
-from wayland_fixture import clients, open_windows, stop, until  # noqa: F401
+from wayland_fixture import open_windows, stop, until  # noqa: F401
 
 TOLERANCE = 1
 DISPLAY_VARIABLES = ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']

@@ -11,7 +11,7 @@ import struct
 import subprocess
 
 import x11_fixture
-from wayland_fixture import by_title, clients, open_windows, start_shown, stop, until  # noqa: F401
+from wayland_fixture import by_title, open_windows, start_shown, stop, until  # noqa: F401
 
 DISPLAY_VARIABLES = ['WAYFIRE_SOCKET', 'DISPLAY']
 
@@ -60,18 +60,13 @@ def shown(title):
     return any(view['title'] == title and view['mapped'] for view in call('window-rules/list-views'))
 
 
-def start_x11_client(command, title):
-    start_shown(lambda: clients.append(subprocess.Popen(command, stderr=subprocess.DEVNULL)), lambda: shown(title),
-                lambda _: clients.pop().terminate())
-
-
 def start(rows):
     own = [row for row in rows if row['flags'].keys() & {'override', 'nofocus'}]
     for row in own:
         by_title[row['title'].decode()] = row
         start_shown(lambda: x11_fixture.create_at_once(row, 400, 400), lambda: shown(row['title'].decode()),
                     lambda window: window.destroy())
-    open_windows([row for row in rows if row not in own], start_x11_client)
+    open_windows([row for row in rows if row not in own], shown)
 
 
 def reset(alphas):

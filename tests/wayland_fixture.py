@@ -11,7 +11,6 @@ import json
 import os
 import pathlib
 import re
-import shlex
 import signal
 import subprocess
 import threading
@@ -20,8 +19,7 @@ import time
 SWAY = 'SWAYSOCK' in os.environ
 # KWin rounds an opacity to whole percents when the window's focus changes: 77 may read back as 76.
 TOLERANCE = 2 if SWAY else 1
-# Under sway, its socket gone while XWayland's display stays: the tools must not fall back to it.
-DISPLAY_VARIABLES = ['SWAYSOCK'] if SWAY else ['DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
+DISPLAY_VARIABLES = ['SWAYSOCK' if SWAY else 'DBUS_SESSION_BUS_ADDRESS', 'DISPLAY']
 # Sets the opacities given by caption, then lists each window's caption and opacity, topmost first where KWin
 # tells its stacking (6).
 SCRIPT = ('var alphas = %s, out = [], ws = workspace.stackingOrder ? Array.from(workspace.stackingOrder).reverse() '
@@ -59,20 +57,20 @@ def views(node=None):
     return [node] * (node.get('name') in by_title) + sum(map(views, children), [])
 
 
-def kwin(path, method, *args):
-    return subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.kde.KWin', path, method] + list(args),
+def scripting(method, *strings):
+    return subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.kde.KWin', '/Scripting',
+                           'org.kde.kwin.Scripting.' + method] + ['string:' + string for string in strings],
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
 
 
 # Runs the source in KWin, through Scripting.start, which runs every script loaded and not yet run: one loaded
 # under a name of its own, since KWin frees an unloaded script's name only later.
 def script(source):
-    path, log, name = os.path.join(RUN, 'fixture.js'), pathlib.Path(os.environ['COMPOSITOR_LOG']), next(names)
-    with open(path, 'w') as file:
-        file.write(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
+    path, log, name = pathlib.Path(RUN, 'fixture.js'), pathlib.Path(os.environ['COMPOSITOR_LOG']), next(names)
+    path.write_text(source + '\nprint("vitrel-fixture " + JSON.stringify(out));\n')
     seen = log.stat().st_size
-    kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + path, 'string:' + name)
-    kwin('/Scripting', 'org.kde.kwin.Scripting.start')
+    scripting('loadScript', str(path), name)
+    scripting('start')
     until(lambda: b'vitrel-fixture ' in log.read_bytes()[seen:], 10)
     unload(name)
     return json.loads(re.search(rb'vitrel-fixture (.*)\n', log.read_bytes()[seen:])[1])
@@ -80,12 +78,12 @@ def script(source):
 
 def unload(*names):
     for name in names:
-        kwin('/Scripting', 'org.kde.kwin.Scripting.unloadScript', 'string:' + name)
+        scripting('unloadScript', name)
 
 
 # How many scripts KWin holds: the id it gives the next one loaded.
 def scripts_held():
-    number = kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + os.devnull, 'string:fixture-count')
+    number = scripting('loadScript', os.devnull, 'fixture-count')
     unload('fixture-count')
     return int(number.split()[-1])
 
@@ -108,16 +106,15 @@ def disturb(tags):
         return nest()
     if 'eavesdrop' in tags:
         return eavesdrop()
-    names, source = ['vitrel-%d' % i for i in range(5 * ('collide' in tags))], os.path.join(RUN, 'impostor.js')
+    names, source = ['vitrel-%d' % i for i in range(5 * ('collide' in tags))], pathlib.Path(RUN, 'impostor.js')
     if names:
         listed = subprocess.run(['dbus-send', '--session', '--print-reply', '--dest=org.freedesktop.DBus',
                                  '/org/freedesktop/DBus', 'org.freedesktop.DBus.ListNames'],
                                 stdout=subprocess.PIPE, text=True).stdout
-        with open(source, 'w') as file:
-            file.write("for (var i = 1; i <= 40; i++)\n\tcallDBus(':1.' + (%d + i), '/', 'org.vitrel.Walk', 'Done', "
-                       "'not-the-token', []);\n" % max(map(int, re.findall(r'":1\.(\d+)"', listed))))
+        source.write_text("for (var i = 1; i <= 40; i++)\n\tcallDBus(':1.' + (%d + i), '/', 'org.vitrel.Walk', 'Done', "
+                          "'not-the-token', []);\n" % max(map(int, re.findall(r'":1\.(\d+)"', listed))))
     for name in names:
-        kwin('/Scripting', 'org.kde.kwin.Scripting.loadScript', 'string:' + source, 'string:' + name)
+        scripting('loadScript', str(source), name)
     unload(*names[1:3])
     return lambda: unload(*names[:1] + names[3:])
 
@@ -159,9 +156,9 @@ def open_window(command):
                                     stderr=subprocess.DEVNULL))
 
 
-# Opens the rows' windows, those of one name in one program, and xlogo through start_x11_client(command, title)
-# for a real program's.
-def open_windows(rows, start_x11_client=lambda command, title: open_window(command)):
+# Opens the rows' windows, those of one name in one program, and xlogo for a real program's: again where shown(title)
+# never holds, as under sway 1.12 and Wayfire now and then.
+def open_windows(rows, shown=None):
     named = {}
     for row in rows:
         by_title[row['title'].decode()] = row
@@ -169,30 +166,20 @@ def open_windows(rows, start_x11_client=lambda command, title: open_window(comma
     for row, *more in named.values():
         cls, title = row['class'].decode(), row['title'].decode()[:-1 if more else None]
         if 'client' in row['flags']:
-            start_x11_client(['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title], title)
+            command = ['xlogo', '-fg', 'white', '-name', cls.split('.')[0], '-title', title]
+            start_shown(lambda: open_window(command), lambda: not shown or shown(title), lambda _: clients.pop().kill())
         else:
             open_window(['/usr/bin/python3', '-c', WINDOWS, cls, title, str(1 + len(more))])
 
 
-# Starts an X client, or makes an X11 window, again where the compositor never shows it, as sway 1.12 and
-# Wayfire now and then do not: start() makes it, shown() tells, and drop(what start returned) ends it.
+# Starts a window again where the compositor never shows it: start() makes it, shown() tells, and drop(what
+# start returned) ends it.
 def start_shown(start, shown, drop):
     for _ in range(3):
         started = start()
         if until(shown):
             return
         drop(started)
-
-
-# Starts an X client through sway, whose XWayland takes the clients of sway's own user alone, from a script that
-# keeps the title from the quoting of sway's commands, which differs between its releases.
-def start_sway_client(command, title):
-    path = os.path.join(RUN, 'client-%x' % abs(hash(title)))
-    with open(path, 'w') as file:
-        file.write('#!/bin/sh\necho $$ >%s.pid\nexec %s\n' % (path, shlex.join(command)))
-    os.chmod(path, 0o755)
-    start_shown(lambda: swaymsg('exec ' + path), lambda: json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree')),
-                lambda _: os.kill(int(open(path + '.pid').read()), signal.SIGTERM))
 
 
 def start(rows):
@@ -202,7 +189,7 @@ def start(rows):
         if SWAY and 'floating' in row['flags']:
             # Above the gap over the tiled windows, where only the blue background is behind it.
             swaymsg('for_window [app_id="^%s$"] "floating enable, move absolute position 0 0"' % row['class'].decode())
-    open_windows(rows, *[start_sway_client] * SWAY)
+    open_windows(rows, SWAY and (lambda title: json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree'))))
 
 
 def reset(alphas):

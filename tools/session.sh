@@ -11,10 +11,10 @@
 #
 # Wine runs in $WINEPREFIX, made on first use (a fresh one when unset). sway
 # runs headless as the user nobody, since it will not run as root, with
-# XWayland; the command gets its SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in
-# a sway session. wayfire runs so too, with its IPC plugins, and the command
-# gets WAYFIRE_SOCKET in place of SWAYSOCK; its Xwayland, which takes the
-# clients of Wayfire's user alone, lets root's in as well. kwin is KWin's
+# XWayland, which lets root's clients in as well; the command gets its
+# SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in a sway session. wayfire runs so
+# too, with its IPC plugins, and the command gets WAYFIRE_SOCKET in place of
+# SWAYSOCK. kwin is KWin's
 # virtual Wayland session on a session bus of its own, with Xwayland;
 # COMPOSITOR_LOG names its log, and GNOME Shell's.
 # COMPOSITOR_PID is the compositor's process.
@@ -72,7 +72,7 @@ root() {
 	packages="xwayland x11-apps fonts-dejavu-core gnome-shell python3-pyqt6 qt6-wayland"
 	case $1 in
 	trixie) packages="$packages kwin-wayland" ;;
-	testing) packages="$packages kwin-wayland sway" ;;
+	testing) packages="$packages kwin-wayland sway x11-xserver-utils" ;;
 	unstable) packages="$packages wayfire x11-xserver-utils" ;;
 	esac
 	at=$DEBIAN_ROOTS/$1
@@ -144,8 +144,10 @@ if [ "${1:-}" = --make-roots ]; then
 	exit
 fi
 
-# A compositor started below runs this, to tell its displays.
-printf '#!/bin/sh\necho "$DISPLAY $WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/session"\n' >"$state/announce"
+# A compositor started below runs this, to tell its displays; the Xwayland of one run as nobody takes the clients
+# of that user alone, and lets root's in as well.
+printf '#!/bin/sh\nxhost +si:localuser:root >/dev/null 2>&1\necho "$DISPLAY $WAYLAND_DISPLAY" >"$XDG_RUNTIME_DIR/session"\n' \
+	>"$state/announce"
 chmod 755 "$state" "$state/announce" && mkdir -m 700 "$state/run" "$state/tmp"
 # Temporary files of the session's own, where a test can tell them from other programs'.
 export TMPDIR="$state/tmp"
@@ -178,7 +180,7 @@ for part; do
 		root unstable
 		printf '%s\n' '[core]' 'plugins = ipc ipc-rules alpha autostart' 'background_color = 0.0 0.0 1.0 1.0' \
 			'preferred_decoration_mode = client' '[autostart]' 'autostart_wf_shell = false' \
-			"announce = xhost +si:localuser:root >/dev/null; exec $state/announce" >"$state/wayfire.ini"
+			"announce = $state/announce" >"$state/wayfire.ini"
 		start "[ -s $state/run/session ]" "$IN_ROOT" setpriv --reuid nobody --regid nogroup --clear-groups env -i \
 			PATH="$PATH" HOME="$state/run" XDG_RUNTIME_DIR="$state/run" WLR_BACKENDS=headless WLR_RENDERER=pixman \
 			WLR_LIBINPUT_NO_DEVICES=1 wayfire -c "$state/wayfire.ini"

@@ -11,6 +11,7 @@ import gi
 gi.require_version('GdkPixbuf', '2.0')
 from gi.repository import GdkPixbuf, Gio, GLib
 import x11_fixture
+from Xlib import Xatom
 from wayland_fixture import open_windows, stop, until  # noqa: F401
 
 TOLERANCE = 1
@@ -63,22 +64,24 @@ IMPOSTOR = ('import gi, sys; from gi.repository import Gio, GLib; bus = Gio.bus_
 SHAPES = {'impostor': ['a(sss)', "'1'"], 'earlier': ['a(tss)', '1']}
 
 
-# Whether the window manager holds the X11 window of that title in a frame.
-def framed(title):
-    frames = x11_fixture.root.query_tree().children
-    return any(child.get_wm_name() == title for frame in frames for child in frame.query_tree().children)
+# The X11 windows of that title, each with the root's child it is, or is in: a frame the window manager holds.
+def x11_windows(title):
+    return [(top, window) for top in x11_fixture.root.query_tree().children
+            for window in [top] + top.query_tree().children if window.get_wm_name() == title]
 
 
-# Runs xprop on the table's Xwayland window.
-def xprop(*args):
-    title = next(row['title'].decode() for row, _ in windows if 'client' in row['flags'])
-    subprocess.run(['xprop', '-name', title] + list(args), check=True)
+# The first X11 window of the title of the table's Xwayland client: from GNOME 44 on, the frame that Mutter's
+# frames client made, which carries the title.
+def client():
+    return x11_windows(next(row['title'].decode() for row, _ in windows if 'client' in row['flags']))[0][1]
 
 
 # Takes Mutter's frame off the Xwayland window and puts it back, each time a surface new to the window.
 def reframe():
-    for decorated in '01':
-        xprop('-f', '_MOTIF_WM_HINTS', '32c', '-set', '_MOTIF_WM_HINTS', '2, 0, %s, 0, 0' % decorated)
+    hints = x11_fixture.conn.intern_atom('_MOTIF_WM_HINTS')
+    for decorated in (0, 1):
+        client().change_property(hints, Xatom.CARDINAL, 32, [2, 0, decorated, 0, 0])
+        x11_fixture.conn.sync()
         time.sleep(1)
 
 
@@ -139,7 +142,8 @@ def start(rows):
         for _ in range(100):
             time.sleep(0.1)
             shown, was = sorted(white() - before), shown
-            if shown and shown == was and ('client' not in row['flags'] or framed(title)):
+            if shown and shown == was and ('client' not in row['flags'] or
+                                           any(top != window for top, window in x11_windows(title))):
                 break
         assert shown, 'never shown: ' + title
         windows.insert(0, [row, shown[len(shown) // 2]])
@@ -147,7 +151,8 @@ def start(rows):
 
 def reset(alphas):
     # What the tools set through X11, with the extension off, on the Xwayland window's own property.
-    xprop('-remove', '_NET_WM_WINDOW_OPACITY')
+    client().delete_property(x11_fixture.OPACITY)
+    x11_fixture.conn.sync()
     ids = {title: id for id, _, title, _ in call('org.vitrel.Shell', 'ListWindows')[0]}
     call('org.vitrel.Shell', 'SetAlphas', '(a(ty))', [(ids[row['title'].decode()], int(alphas[row['name']]))
                                                       for row, _ in windows if row['title'].decode() in ids])

@@ -26,13 +26,15 @@ SCRIPT = ('var alphas = %s, out = [], ws = workspace.stackingOrder ? Array.from(
           ': workspace.clientList();\n'
           'for (var i = 0; i < ws.length; i++) {\n\tif (alphas[ws[i].caption] !== undefined)\n'
           '\t\tws[i].opacity = alphas[ws[i].caption];\n\tout.push([ws[i].caption, ws[i].opacity]);\n}')
-# Every Wayland desktop's windows: a program's windows of one class, white, numbered when there are more than one. Qt's, since KWin 6.3 and GTK 3's keep each other busy redrawing; Qt 6's in the Debian roots,
-# through IN_ROOT.
+# Every Wayland desktop's windows: a program's windows of one class, white, numbered when there are more than
+# one. Qt's, since KWin 6.3 and GTK 3's keep each other busy redrawing; Qt 6's in the Debian roots, through
+# IN_ROOT.
 IN_ROOT = os.environ['IN_ROOT'].split() if 'IN_ROOT' in os.environ else []
 WINDOWS = ('import sys; from PyQt%d.QtWidgets import QApplication, QWidget; app = QApplication(sys.argv[:1]); '
-           'app.setDesktopFileName(sys.argv[1]); count = int(sys.argv[3]); windows = [QWidget() for _ in range(count)]\n'
-           'for i, window in enumerate(windows):\n\twindow.setWindowTitle(sys.argv[2] + str(i) * (count > 1)); '
-           'window.setStyleSheet("background: white"); window.resize(150, 90); window.show()\n'
+           'app.setDesktopFileName(sys.argv[1]); count = int(sys.argv[3])\n'
+           'windows = [QWidget() for _ in range(count)]\nfor i, window in enumerate(windows):\n'
+           '\twindow.setWindowTitle(sys.argv[2] + str(i) * (count > 1)); window.setStyleSheet("background: white"); '
+           'window.resize(150, 90); window.show()\n'
            'app.exec()') % (6 if IN_ROOT else 5)
 by_title, clients, held_at_start, names = {}, [], None, ('fixture-%d' % i for i in itertools.count())
 RUN = os.environ['XDG_RUNTIME_DIR']
@@ -49,6 +51,11 @@ def until(condition, seconds=5):
 
 def swaymsg(*args):
     return json.loads(subprocess.run(['swaymsg', '-r'] + list(args), stdout=subprocess.PIPE, check=True).stdout)
+
+
+# Whether sway's tree holds a window of that title.
+def sway_shows(title):
+    return json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree'))
 
 
 def views(node=None):
@@ -145,7 +152,7 @@ def nest():
     for i in range(16):
         swaymsg('split ' + 'hv'[i % 2])
         open_window(['/usr/bin/python3', '-c', WINDOWS, 'vt.Deep', 'Deep %d' % i, '1'])
-        until(lambda: '"Deep %d"' % i in json.dumps(swaymsg('-t', 'get_tree')))
+        until(lambda: sway_shows('Deep %d' % i))
     swaymsg('workspace 1')
     deep = clients[-16:]
     return lambda: [client.kill() for client in deep]
@@ -189,18 +196,20 @@ def start(rows):
         if SWAY and 'floating' in row['flags']:
             # Above the gap over the tiled windows, where only the blue background is behind it.
             swaymsg('for_window [app_id="^%s$"] "floating enable, move absolute position 0 0"' % row['class'].decode())
-    open_windows(rows, SWAY and (lambda title: json.dumps(title) in json.dumps(swaymsg('-t', 'get_tree'))))
+    open_windows(rows, SWAY and sway_shows)
 
 
 def reset(alphas):
-    if SWAY:
-        swaymsg('; '.join('[con_id=%d] opacity %.6f' % (view['id'], int(alphas[by_title[view['name']]['name']]) / 255)
-                          for view in views()))
-        return state()
-    return state({title: int(alphas[row['name']]) / 255 for title, row in by_title.items()})
+    if not SWAY:
+        return state({title: int(alphas[row['name']]) / 255 for title, row in by_title.items()})
+    listed = views()
+    swaymsg('; '.join('[con_id=%d] opacity %.6f' % (view['id'], int(alphas[by_title[view['name']]['name']]) / 255)
+                      for view in listed))
+    return state(listed=listed)
 
 
-def state(alphas=None):
+# KWin's windows, once it has set the opacities given by title; sway's windows listed, or all, read off the screen.
+def state(alphas=None, listed=None):
     if not SWAY:
         listed = script(SCRIPT % json.dumps(alphas or {}))
         return [(by_title[title]['name'], str(round(opacity * 255))) for title, opacity in listed if title in by_title]
@@ -208,7 +217,7 @@ def state(alphas=None):
     shot = subprocess.run(['grim', '-t', 'ppm', '-'], stdout=subprocess.PIPE, check=True).stdout
     _, size, _, pixels = shot.split(b'\n', 3)
     width, found = int(size.split()[0]), []
-    for view in views():
+    for view in listed or views():
         rect = view['rect']
         x, y = rect['x'] + rect['width'] // 2, rect['y'] + (8 if view['type'] == 'floating_con' else rect['height'] - 8)
         found.append((by_title[view['name']]['name'], str(pixels[(y * width + x) * 3])))

@@ -14,9 +14,8 @@
 # XWayland, which lets root's clients in as well; the command gets its
 # SWAYSOCK, WAYLAND_DISPLAY and DISPLAY, as in a sway session. wayfire runs so
 # too, with its IPC plugins, and the command gets WAYFIRE_SOCKET in place of
-# SWAYSOCK. kwin is KWin's
-# virtual Wayland session on a session bus of its own, with Xwayland;
-# COMPOSITOR_LOG names its log, and GNOME Shell's.
+# SWAYSOCK. kwin is KWin's virtual Wayland session on a session bus of its
+# own, with Xwayland; COMPOSITOR_LOG names its log, and GNOME Shell's.
 # COMPOSITOR_PID is the compositor's process.
 # A Debian root is made under $DEBIAN_ROOTS on first use and kept
 # (--make-roots makes those the tests use at once); IN_ROOT runs a command in
